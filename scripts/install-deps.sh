@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what building and testing MORVIT needs on Debian 12: the native toolchain and GoogleTest,
+# the mingw-w64 i686 cross compiler, Wine with its 32-bit side, Xvfb, and the 32-bit X client
+# libraries that Wine's 32-bit side needs to open a display when installed without recommends.
+# Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
+  g++-mingw-w64-i686 binutils-mingw-w64-i686
+  wine wine32:i386 xvfb
+  libx11-6:i386 libxext6:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
+  libxfixes3:i386 libxcomposite1:i386 libxinerama1:i386 libfreetype6:i386 libfontconfig1:i386
+)
+
+sudo_cmd=()
+if [ "$(id -u)" != 0 ]; then sudo_cmd=(sudo); fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  # dpkg-query reports "install ok installed" only for a fully installed package.
+  if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ] && [ -z "${need_update:-}" ]; then
+  exit 0
+fi
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}" >&2
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Runs a Win32 program under Wine on a private headless X screen.
+#
+#   wine-run.sh [--prefix DIR] [--screen WxHxD] PROGRAM.EXE [ARGS...]
+#
+# Starts an Xvfb of its own on a free display number, uses (and on first use creates) the Wine
+# prefix DIR, silences Wine's own diagnostics, passes standard input and output through untouched and
+# exits with the program's exit status. Only the Xvfb it started is stopped.
+set -u
+
+prefix=${MORVIT_WINEPREFIX:-}
+screen=${MORVIT_SCREEN:-1024x768x24}
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --prefix) prefix=$2; shift 2 ;;
+    --screen) screen=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
+if [ $# -lt 1 ]; then
+  echo "usage: wine-run.sh [--prefix DIR] [--screen WxHxD] PROGRAM.EXE [ARGS...]" >&2
+  exit 2
+fi
+[ -n "$prefix" ] || prefix="${XDG_CACHE_HOME:-$HOME/.cache}/morvit-wineprefix"
+mkdir -p "$prefix"
+prefix=$(cd "$prefix" && pwd)
+
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+# No desktop integration or first-run dialogs in a test prefix.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml,winemenubuilder.exe="
+
+xvfb_pid=
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then
+    # Wine's desktop process stays bound to this screen: end the prefix's processes with it.
+    wineserver -k 2>/dev/null
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# One run per prefix at a time: a prefix has one desktop process, bound to one screen.
+exec 8>"$prefix.lock"
+flock 8
+
+# Xvfb writes the display number it chose to the given descriptor once it accepts connections.
+# Depth 32 does not start; 24 gives a 32 bpp primary surface.
+display_file=$(mktemp)
+Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp -noreset 9>"$display_file" 8>&- >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$display_file" ] && break
+  if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "wine-run.sh: Xvfb did not start with screen $screen" >&2
+    rm -f "$display_file"
+    exit 125
+  fi
+  sleep 0.05
+done
+display=$(head -n 1 "$display_file")
+rm -f "$display_file"
+if [ -z "$display" ]; then
+  echo "wine-run.sh: Xvfb gave no display number" >&2
+  exit 125
+fi
+export DISPLAY=":$display"
+
+if [ ! -f "$prefix/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+
+wine "$@" 8>&-
+exit $?

@@ -1,0 +1,70 @@
+#pragma once
+// Failures end a run: they are thrown, never returned, carry a complete message and the code address
+// where they were raised, and are caught only by the entry point, which reports them.
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+namespace morvit {
+
+class Failure : public std::exception {
+ public:
+  Failure(std::string className, std::string message, uintptr_t location, int32_t errorNumber = 0)
+      : className_(std::move(className)),
+        message_(std::move(message)),
+        location_(location),
+        errorNumber_(errorNumber) {}
+
+  const std::string& ClassName() const { return className_; }
+  const std::string& Message() const { return message_; }
+  // The raising code address, or for a processor fault the faulting instruction.
+  uintptr_t Location() const { return location_; }
+  // The I/O error number of an EInOutError; 0 for every other class.
+  int32_t ErrorNumber() const { return errorNumber_; }
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string className_;
+  std::string message_;
+  uintptr_t location_;
+  int32_t errorNumber_;
+};
+
+// The class of every failure the program's own checks raise.
+inline constexpr const char* kExceptionClass = "Exception";
+
+// printf-style formatting into a std::string.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Throws a Failure located at the caller's return address.
+[[noreturn]] void Raise(const char* className, std::string message, int32_t errorNumber = 0);
+
+// Processor faults as the platform layer classifies them.
+enum class FaultKind {
+  AccessViolation,
+  IntegerDivideByZero,
+  ArrayBoundsExceeded,
+  IntegerOverflow,
+  FloatDivideByZero,
+  FloatInvalidOperation,  // also x87 stack check and inexact result
+  FloatOverflow,
+  FloatUnderflow,  // also denormal operand
+  PrivilegedInstruction,
+  StackOverflow,
+  ControlC,
+  Other,
+};
+
+struct Fault {
+  FaultKind kind = FaultKind::Other;
+  uint32_t code = 0;             // the platform's fault code, for FaultKind::Other
+  uintptr_t instruction = 0;     // the faulting instruction
+  uintptr_t accessAddress = 0;   // for access violations
+  bool write = false;            // for access violations: a write rather than a read
+};
+
+// The failure a fault becomes: its class and message, located at the faulting instruction.
+Failure FailureFromFault(const Fault& fault);
+
+}  // namespace morvit

@@ -1,0 +1,56 @@
+#include "console/FailureReport.h"
+
+#include <new>
+
+#include "console/OutputChannel.h"
+#include "platform/Fpu.h"
+#include "platform/Platform.h"
+
+namespace morvit {
+
+namespace {
+constexpr size_t kMaxReportLength = 1023;
+}
+
+std::string FailureReportText(const Failure& failure) {
+  platform::ModuleInfo module = platform::ModuleOfAddress(reinterpret_cast<const void*>(failure.Location()));
+  std::string moduleName = module.found ? module.fileName : platform::ProgramFileName();
+  // The offset inside the module; an address outside every module is shown as it is.
+  uintptr_t offset = module.found ? failure.Location() - module.base : failure.Location();
+  const std::string& message = failure.Message();
+  const char* stop = (!message.empty() && message.back() != '.') ? "." : "";
+  std::string text = "Exception " + failure.ClassName() + " in module " + moduleName + " at " +
+                     Format("%08X", static_cast<unsigned>(offset)) + ".\n" + message + stop;
+  if (text.size() > kMaxReportLength) text.resize(kMaxReportLength);
+  return text;
+}
+
+void ReportFailure(const Failure& failure) {
+  OutputChannel& out = Output();
+  try {
+    std::string text = FailureReportText(failure);
+    out.WriteZText(text.c_str());
+    out.EndLine();
+    out.CheckOutput();
+  } catch (...) {
+    // Standard output is unusable: nothing more can be said, and trying again could loop.
+  }
+  out.FlushAtExit();
+  platform::ExitProcess(1);
+}
+
+void RunReportingFailures(void (*body)()) {
+  platform::LoadControlWord(platform::kProgramControlWord);
+  platform::InstallFaultHandlers();
+  try {
+    body();
+  } catch (const Failure& failure) {
+    ReportFailure(failure);
+  } catch (const std::bad_alloc&) {
+    ReportFailure(Failure("EOutOfMemory", "Out of memory", 0));
+  }
+  Output().FlushAtExit();
+  platform::ExitProcess(0);
+}
+
+}  // namespace morvit

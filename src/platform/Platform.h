@@ -1,0 +1,85 @@
+#pragma once
+// What the portable core needs from the operating system. Platform.cpp includes the implementation for
+// the system it is built for (win32/ or posix/); nothing outside src/platform knows which one that is.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace morvit::platform {
+
+enum class StreamKind { Unknown, Character, Disk, Pipe };
+
+struct StandardOutput {
+  bool available = false;  // a handle was obtained
+  StreamKind kind = StreamKind::Unknown;
+};
+
+// Error numbers as the output channel reports them. On Win32 they are GetLastError values; the POSIX
+// layer maps the errno values that have a Win32 counterpart onto it, so messages agree across builds.
+namespace io_error {
+constexpr int32_t kFileNotFound = 2;
+constexpr int32_t kAccessDenied = 5;
+constexpr int32_t kInvalidHandle = 6;
+constexpr int32_t kDiskFull = 112;
+}  // namespace io_error
+
+// The services the core calls through. Tests replace single entries to supply counter values, refuse
+// allocations or fail writes; Restore() puts the real implementations back.
+struct Services {
+  int64_t (*queryCounter)();
+  bool (*queryFrequency)(int64_t& ticksPerSecond);
+  // Committed, zero-filled, readable and writable pages starting on a page boundary; null if refused.
+  void* (*allocatePages)(size_t bytes);
+  void (*freePages)(void* block);
+  StandardOutput (*openStandardOutput)();
+  // 0 when all bytes were written, else the error number of the failed write.
+  int32_t (*writeStandardOutput)(const char* bytes, size_t count);
+};
+
+Services& CurrentServices();
+const Services& RealServices();
+void Restore();
+
+inline int64_t QueryCounter() { return CurrentServices().queryCounter(); }
+inline bool QueryFrequency(int64_t& ticksPerSecond) { return CurrentServices().queryFrequency(ticksPerSecond); }
+inline void* AllocatePages(size_t bytes) { return CurrentServices().allocatePages(bytes); }
+inline void FreePages(void* block) { CurrentServices().freePages(block); }
+inline StandardOutput OpenStandardOutput() { return CurrentServices().openStandardOutput(); }
+inline int32_t WriteStandardOutput(const char* bytes, size_t count) {
+  return CurrentServices().writeStandardOutput(bytes, count);
+}
+
+// Turns processor faults (invalid memory access, integer and x87 faults) into thrown Failure objects
+// from the faulting instruction. Code that may fault must be built with -fnon-call-exceptions.
+void InstallFaultHandlers();
+
+// The module (executable or shared library) holding a code address.
+struct ModuleInfo {
+  bool found = false;
+  uintptr_t base = 0;
+  std::string fileName;  // without directory
+};
+ModuleInfo ModuleOfAddress(const void* address);
+std::string ProgramFileName();  // the running executable's file name, without directory
+
+// Ends the process at once with the given status; buffered output must have been passed on before.
+[[noreturn]] void ExitProcess(int status);
+
+void ComInitialize();
+void ComUninitialize();
+
+// The platform's text of a 16-byte GUID ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}). Returns the
+// platform's result code: negative when no text could be made.
+int32_t GuidToText(const unsigned char (&guid)[16], std::string& text);
+// The system's message for a result code, without a trailing line end; empty when it has none.
+std::string SystemErrorText(int32_t code);
+
+// Converts a zero-terminated string from the ANSI to the console's OEM code page in place.
+void ConvertToOemCodePage(char* text);
+
+// The raw command line as the process received it, program name first. False where the platform
+// hands arguments over already split (POSIX); the caller then uses argv.
+bool RawCommandLine(std::string& line);
+
+}  // namespace morvit::platform
