@@ -40,12 +40,12 @@ def run(args=(), exe=None, stdout=subprocess.PIPE, env=None, runner_options=(), 
     return Result(completed.stdout if stdout is subprocess.PIPE else None, completed.returncode)
 
 
-def run_raw(command_line, exe=None, env=None, timeout=TIMEOUT):
+def run_raw(command_line, env=None, runner_options=(), timeout=TIMEOUT):
     """Runs the program with an exact raw command line (its own name included) through launch.exe."""
     if not LAUNCH:
         raise unittest.SkipTest("raw command lines need the Win32 build")
     hex_line = command_line.encode("latin-1").hex().upper()
-    return run([hex_line], exe=LAUNCH, env=env, timeout=timeout)
+    return run([hex_line], exe=LAUNCH, env=env, runner_options=runner_options, timeout=timeout)
 
 
 def crlf(*lines):
