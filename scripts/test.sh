@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native build, the native build under AddressSanitizer
+# and UndefinedBehaviorSanitizer, the Win32 build under Wine, and a bounded fuzzing run.
+# Installs what it needs first. Exits non-zero when any build or test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=${MORVIT_JOBS:-2}
+fuzz_seconds=${MORVIT_FUZZ_SECONDS:-30}
+status=0
+
+for preset in native sanitize win32; do
+  echo "== $preset: build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset: test"
+  ctest --preset "$preset" -j "$jobs" || status=1
+done
+
+echo "== fuzz: build and run for ${fuzz_seconds} s"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+bash scripts/fuzz.sh "$fuzz_seconds" || status=1
+
+if [ "$status" -ne 0 ]; then
+  echo "== some tests FAILED"
+else
+  echo "== all tests passed"
+fi
+exit "$status"
