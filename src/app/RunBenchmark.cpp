@@ -5,6 +5,11 @@
 #include "app/CommandLine.h"
 #include "app/RunState.h"
 #include "console/OutputChannel.h"
+#include "display/BlitTests.h"
+#include "display/ComReference.h"
+#include "display/DeviceList.h"
+#include "display/Surfaces.h"
+#include "measure/MemoryTests.h"
 #include "platform/Platform.h"
 
 namespace morvit {
@@ -63,6 +68,27 @@ void RunBenchmark() {
   state.TimeWarningPending = true;
   if (state.PerfTests) WriteSettingsEcho(state, bltToSysCount);
   WriteLine("Attached Device Enumeration:");
+  ListDevices();
+  // Not examined: a failed call leaves Frequency at zero.
+  platform::QueryFrequency(state.Frequency);
+
+  // Declared in order of creation, so that leaving the run by any way releases them in reverse.
+  ComReference<IDirectDraw7> directDraw;
+  ComReference<IDirectDrawSurface7> primarySurface;
+  ComReference<IDirectDrawSurface7> sysMemSurface;
+  if (!OpenDevice(state, directDraw)) return;
+  if (!CreatePrimarySurface(state, directDraw.Get(), primarySurface)) return;
+  // SysMemBuffer backs the system-memory surface and is never freed: it outlives every reference.
+  if (!CreateSysMemSurface(state, directDraw.Get(), sysMemSurface)) return;
+
+  state.FillValue = 0;
+  if (state.PerfTests) SysMemTests(state);
+  TestBlt(primarySurface.Get(), sysMemSurface.Get(), bltToSysCount, "VideoMem To SysMem Blt", state);
+  TestBlt(sysMemSurface.Get(), primarySurface.Get(), state.TestCount, "SysMem To VideoMem Blt", state);
+
+  if (!LockPrimary(state, primarySurface.Get())) return;
+  if (state.PerfTests) VideoMemTests(state);
+  UnlockPrimary(state, primarySurface.Get());
 }
 
 void ProgramMain() {
