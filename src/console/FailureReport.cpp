@@ -48,6 +48,8 @@ void RunReportingFailures(void (*body)()) {
     ReportFailure(failure);
   } catch (const std::bad_alloc&) {
     ReportFailure(Failure("EOutOfMemory", "Out of memory", 0));
+  } catch (const std::exception& error) {
+    ReportFailure(Failure(kExceptionClass, error.what(), 0));
   }
   Output().FlushAtExit();
   platform::ExitProcess(0);
