@@ -1,5 +1,8 @@
 #include "measure/MorvitUtl.h"
 
+#include "console/Failure.h"
+#include "platform/Platform.h"
+
 namespace morvit {
 
 namespace {
@@ -29,6 +32,111 @@ std::string UpperParam(int32_t n) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return text;
+}
+
+void AllocPages(void*& block, int32_t size) {
+  // The size goes to the allocator as the unsigned word it is in the 32-bit build, so a negative one
+  // is refused there rather than turned into a 64-bit giant.
+  block = platform::AllocatePages(static_cast<size_t>(static_cast<uint32_t>(size)));
+  if (block == nullptr) Raise(kExceptionClass, Format("GetMem fail [Size = %d]", size));
+}
+
+void FreePages(void* block) { platform::FreePages(block); }
+
+// Each kernel is one asm statement in a function of its own that is never inlined: a fault inside it
+// (a locked surface that went away) then unwinds from a call site of the caller, which its unwind
+// table covers. Asm written straight into a function with clean-ups gets no landing pad.
+//
+// The operands are sized by their C++ types, so the same text assembles for i686 and x86-64: the
+// pointers use esi/edi or rsi/rdi, and the string instructions take their repeat count from the whole
+// of ecx/rcx, hence a pointer-sized count for them. The "memory" clobber keeps the compiler from
+// caching anything across the kernel; asm volatile keeps the loads of the read kernels, whose values
+// nobody uses.
+
+__attribute__((noinline)) void ReadDWords(const void* buffer, int32_t count) {
+  uintptr_t n = static_cast<uint32_t>(count);
+  uint32_t last;
+  asm volatile(
+      "cld\n\t"
+      "rep lodsl"
+      : "+S"(buffer), "+c"(n), "=a"(last)
+      :
+      : "memory", "cc");
+}
+
+__attribute__((noinline)) void WriteDWords(void* buffer, int32_t count, uint32_t value) {
+  uintptr_t n = static_cast<uint32_t>(count);
+  asm volatile(
+      "cld\n\t"
+      "rep stosl"
+      : "+D"(buffer), "+c"(n)
+      : "a"(value)
+      : "memory", "cc");
+}
+
+__attribute__((noinline)) void CopyDWords(const void* source, void* destination, int32_t count) {
+  uintptr_t n = static_cast<uint32_t>(count);
+  asm volatile(
+      "cld\n\t"
+      "rep movsl"
+      : "+S"(source), "+D"(destination), "+c"(n)
+      :
+      : "memory", "cc");
+}
+
+// The 64-bit family: FILD and FISTP move a 64-bit integer exactly whatever the precision and rounding
+// control, and no integer pattern raises an x87 exception. Each loop leaves the register stack as it
+// found it; the clobbered st registers tell the compiler the asm needs that much stack room.
+
+__attribute__((noinline)) void ReadQWords(const void* buffer, int32_t count) {
+  asm volatile(
+      "test %[n], %[n]\n\t"
+      "jz 2f\n"
+      "1:\n\t"
+      "fildll (%[p])\n\t"
+      "fstp %%st(0)\n\t"
+      "add $8, %[p]\n\t"
+      "dec %[n]\n\t"
+      "jnz 1b\n"
+      "2:"
+      : [p] "+r"(buffer), [n] "+r"(count)
+      :
+      : "memory", "cc", "st");
+}
+
+__attribute__((noinline)) void WriteQWords(void* buffer, int32_t count, int64_t value) {
+  asm volatile(
+      "fildll %[v]\n\t"
+      "test %[n], %[n]\n\t"
+      "jz 2f\n"
+      "1:\n\t"
+      "fld %%st(0)\n\t"
+      "fistpll (%[p])\n\t"
+      "add $8, %[p]\n\t"
+      "dec %[n]\n\t"
+      "jnz 1b\n"
+      "2:\n\t"
+      "fstp %%st(0)"
+      : [p] "+r"(buffer), [n] "+r"(count)
+      : [v] "m"(value)
+      : "memory", "cc", "st", "st(1)");
+}
+
+__attribute__((noinline)) void CopyQWords(const void* source, void* destination, int32_t count) {
+  asm volatile(
+      "test %[n], %[n]\n\t"
+      "jz 2f\n"
+      "1:\n\t"
+      "fildll (%[s])\n\t"
+      "fistpll (%[d])\n\t"
+      "add $8, %[s]\n\t"
+      "add $8, %[d]\n\t"
+      "dec %[n]\n\t"
+      "jnz 1b\n"
+      "2:"
+      : [s] "+r"(source), [d] "+r"(destination), [n] "+r"(count)
+      :
+      : "memory", "cc", "st");
 }
 
 }  // namespace morvit
