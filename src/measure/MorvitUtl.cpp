@@ -51,9 +51,11 @@ void FreePages(void* block) { platform::FreePages(block); }
 // pointers use esi/edi or rsi/rdi, and the string instructions take their repeat count from the whole
 // of ecx/rcx, hence a pointer-sized count for them. The "memory" clobber keeps the compiler from
 // caching anything across the kernel; asm volatile keeps the loads of the read kernels, whose values
-// nobody uses.
+// nobody uses. The sanitizer build leaves them uninstrumented: what they do must stay exactly the
+// instructions written here.
+#define MORVIT_KERNEL __attribute__((noinline, no_sanitize_address))
 
-__attribute__((noinline)) void ReadDWords(const void* buffer, int32_t count) {
+MORVIT_KERNEL void ReadDWords(const void* buffer, int32_t count) {
   uintptr_t n = static_cast<uint32_t>(count);
   uint32_t last;
   asm volatile(
@@ -64,7 +66,7 @@ __attribute__((noinline)) void ReadDWords(const void* buffer, int32_t count) {
       : "memory", "cc");
 }
 
-__attribute__((noinline)) void WriteDWords(void* buffer, int32_t count, uint32_t value) {
+MORVIT_KERNEL void WriteDWords(void* buffer, int32_t count, uint32_t value) {
   uintptr_t n = static_cast<uint32_t>(count);
   asm volatile(
       "cld\n\t"
@@ -74,7 +76,7 @@ __attribute__((noinline)) void WriteDWords(void* buffer, int32_t count, uint32_t
       : "memory", "cc");
 }
 
-__attribute__((noinline)) void CopyDWords(const void* source, void* destination, int32_t count) {
+MORVIT_KERNEL void CopyDWords(const void* source, void* destination, int32_t count) {
   uintptr_t n = static_cast<uint32_t>(count);
   asm volatile(
       "cld\n\t"
@@ -88,7 +90,7 @@ __attribute__((noinline)) void CopyDWords(const void* source, void* destination,
 // control, and no integer pattern raises an x87 exception. Each loop leaves the register stack as it
 // found it; the clobbered st registers tell the compiler the asm needs that much stack room.
 
-__attribute__((noinline)) void ReadQWords(const void* buffer, int32_t count) {
+MORVIT_KERNEL void ReadQWords(const void* buffer, int32_t count) {
   asm volatile(
       "test %[n], %[n]\n\t"
       "jz 2f\n"
@@ -104,7 +106,7 @@ __attribute__((noinline)) void ReadQWords(const void* buffer, int32_t count) {
       : "memory", "cc", "st");
 }
 
-__attribute__((noinline)) void WriteQWords(void* buffer, int32_t count, int64_t value) {
+MORVIT_KERNEL void WriteQWords(void* buffer, int32_t count, int64_t value) {
   asm volatile(
       "fildll %[v]\n\t"
       "test %[n], %[n]\n\t"
@@ -122,7 +124,7 @@ __attribute__((noinline)) void WriteQWords(void* buffer, int32_t count, int64_t 
       : "memory", "cc", "st", "st(1)");
 }
 
-__attribute__((noinline)) void CopyQWords(const void* source, void* destination, int32_t count) {
+MORVIT_KERNEL void CopyQWords(const void* source, void* destination, int32_t count) {
   asm volatile(
       "test %[n], %[n]\n\t"
       "jz 2f\n"
