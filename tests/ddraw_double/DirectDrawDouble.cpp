@@ -635,6 +635,8 @@ std::string RecordText() {
   return text;
 }
 
+void Note(const std::string& text) { Log("# " + text); }
+
 bool FailureFired() { return Current().fired; }
 int CallCount() { return Current().calls; }
 

@@ -18,7 +18,7 @@
 // Record lines: "<number> <Call> <key=value>... -> <8 hex digits>[ injected][ <key=value>...]" for
 // numbered calls; "- AddRef|Release <kind>=<name> refs=<n>" and "- EnumCallback device=<i> ->
 // <returned BOOL>" for the rest; "! <text>" for a misuse (a call on a destroyed object, an unused
-// method); at the end of the process "- Leak <kind>=<name> refs=<n>", "- StillLocked surface=<name>"
+// method); "# <text>" for a test's own notes; at the end of the process "- Leak <kind>=<name> refs=<n>", "- StillLocked surface=<name>"
 // and "- End leaks=<n>".
 
 #include <cstddef>
@@ -64,6 +64,8 @@ void ConfigureFromText(const std::string& text);
 
 const std::vector<std::string>& Record();
 std::string RecordText();  // the record lines, each ended by "\n"
+// Adds "# <text>" to the record, so that a test can interleave its own events (output) with the calls.
+void Note(const std::string& text);
 // Whether a forced failure was returned since Configure.
 bool FailureFired();
 // How many numbered calls were made since Configure.
