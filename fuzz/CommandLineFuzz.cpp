@@ -10,7 +10,7 @@
 
 #include "app/CommandLine.h"
 #include "app/RunState.h"
-#include "display/DeviceList.h"
+#include "display/DeviceSelection.h"
 #include "measure/MorvitUtl.h"
 
 namespace {

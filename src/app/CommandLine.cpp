@@ -2,7 +2,7 @@
 
 #include "app/RunState.h"
 #include "console/OutputChannel.h"
-#include "display/DeviceList.h"
+#include "display/DeviceSelection.h"
 #include "measure/MorvitUtl.h"
 
 namespace morvit {

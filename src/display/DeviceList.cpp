@@ -10,10 +10,6 @@
 
 namespace morvit {
 
-int32_t DeviceNumber = -1;
-int32_t DeviceCounter = -1;
-GUID SelectedGuid = {};
-
 namespace {
 
 // A failure raised inside the callback cannot unwind through ddraw.dll's frames, which carry no

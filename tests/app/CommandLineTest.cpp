@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/RunState.h"
-#include "display/DeviceList.h"
+#include "display/DeviceSelection.h"
 #include "measure/MorvitUtl.h"
 
 namespace morvit {
