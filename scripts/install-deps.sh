@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 xvfb
   libx11-6:i386 libxext6:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
