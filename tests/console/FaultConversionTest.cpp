@@ -2,12 +2,17 @@
 // as often as they happen, and leave the x87 unit usable.
 #include <gtest/gtest.h>
 
+#include "support/FpuEnvironment.h"
+
 #include "console/Failure.h"
 #include "platform/Fpu.h"
 #include "platform/Platform.h"
 
 namespace morvit {
 namespace {
+
+using ::morvit::testing::FpuEnvironment;
+using ::morvit::testing::StoreEnvironment;
 
 volatile uintptr_t badAddress = 0x18;
 volatile long double zero = 0.0L;
@@ -29,17 +34,6 @@ class FaultConversion : public ::testing::Test {
   uint16_t saved_ = 0;
 };
 
-// The x87 environment: control, status and tag words.
-struct FpuEnvironment {
-  uint16_t control, pad1, status, pad2, tag, pad3;
-  uint32_t rest[4];
-};
-
-FpuEnvironment StoreEnvironment() {
-  FpuEnvironment env;
-  asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(env));
-  return env;
-}
 
 TEST_F(FaultConversion, AccessViolationEveryTimeWithCleanUp) {
   int releases = 0;

@@ -2,6 +2,8 @@
 // write and copy, and what they leave of the x87 unit and the direction flag.
 #include <gtest/gtest.h>
 
+#include "support/FpuEnvironment.h"
+
 #include <cstring>
 #include <random>
 #include <vector>
@@ -13,6 +15,9 @@
 
 namespace morvit {
 namespace {
+
+using ::morvit::testing::FpuEnvironment;
+using ::morvit::testing::StoreEnvironment;
 
 constexpr uint32_t kGuard = 0xA5C3E10Fu;
 constexpr size_t kGuardWords = 4;
@@ -42,17 +47,6 @@ class GuardedBlock {
   size_t words_ = 0;
 };
 
-// The x87 environment as FNSTENV stores it (32-bit protected-mode layout, the same in 64-bit mode).
-struct FpuEnvironment {
-  uint16_t control, pad1, status, pad2, tag, pad3;
-  uint32_t rest[4];
-};
-
-FpuEnvironment StoreEnvironment() {
-  FpuEnvironment env;
-  asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(env));
-  return env;
-}
 
 bool DirectionFlagSet() {
   uintptr_t flags;
