@@ -117,7 +117,7 @@ int main() {
   using namespace morvit;
   platform::CurrentServices().openStandardOutput = &OpenConsole;
   platform::CurrentServices().writeStandardOutput = &Capture;
-  platform::InstallFaultHandlers();
+  platform::FaultConversion faultConversion;
   platform::LoadControlWord(platform::kProgramControlWord);
 
   RunState state;

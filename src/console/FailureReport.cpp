@@ -41,7 +41,7 @@ void ReportFailure(const Failure& failure) {
 
 void RunReportingFailures(void (*body)()) {
   platform::LoadControlWord(platform::kProgramControlWord);
-  platform::InstallFaultHandlers();
+  platform::FaultConversion faultConversion;
   try {
     body();
   } catch (const Failure& failure) {

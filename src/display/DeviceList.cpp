@@ -6,6 +6,7 @@
 
 #include "console/Failure.h"
 #include "console/OutputChannel.h"
+#include "display/DirectDrawLibrary.h"
 #include "platform/Platform.h"
 
 namespace morvit {
@@ -80,6 +81,7 @@ BOOL MORVIT_STDCALL EnumDeviceCallback(GUID* guid, char* description, char* driv
 }
 
 void ListDevices() {
+  LoadDirectDraw();
   DeviceCounter = -1;
   std::memset(&SelectedGuid, 0, sizeof SelectedGuid);
   pendingFailure = nullptr;

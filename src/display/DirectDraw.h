@@ -180,12 +180,10 @@ std::string ResultText(HRESULT result);
 // The message of a result code's row in the table, or "Unrecognized Error".
 const char* ResultMessage(HRESULT result);
 
-}  // namespace morvit
+// ddraw.dll's two entry points, as the platform exports them (undecorated names, __stdcall).
+using DirectDrawEnumerateExAFunction = HRESULT(MORVIT_STDCALL*)(LPDDENUMCALLBACKEXA callback, void* context,
+                                                                DWORD flags);
+using DirectDrawCreateExFunction = HRESULT(MORVIT_STDCALL*)(GUID* guid, void** directDraw, const GUID& iid,
+                                                            IUnknown* outer);
 
-// ddraw.dll's entry points.
-extern "C" {
-morvit::HRESULT MORVIT_STDCALL DirectDrawEnumerateExA(morvit::LPDDENUMCALLBACKEXA callback, void* context,
-                                                      morvit::DWORD flags);
-morvit::HRESULT MORVIT_STDCALL DirectDrawCreateEx(morvit::GUID* guid, void** directDraw, const morvit::GUID& iid,
-                                                  morvit::IUnknown* outer);
-}
+}  // namespace morvit

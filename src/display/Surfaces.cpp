@@ -6,6 +6,7 @@
 #include "console/Failure.h"
 #include "console/OutputChannel.h"
 #include "display/DeviceList.h"
+#include "display/DirectDrawLibrary.h"
 #include "measure/MorvitUtl.h"
 
 namespace morvit {

@@ -50,9 +50,27 @@ inline int32_t WriteStandardOutput(const char* bytes, size_t count) {
   return CurrentServices().writeStandardOutput(bytes, count);
 }
 
-// Turns processor faults (invalid memory access, integer and x87 faults) into thrown Failure objects
-// from the faulting instruction. Code that may fault must be built with -fnon-call-exceptions.
-void InstallFaultHandlers();
+// While it lives, processor faults (invalid memory access, integer and x87 faults) of the program's own
+// code are thrown as Failure objects from the faulting instruction, on the thread that made it; a fault
+// in another module's code, which cannot be unwound, is reported and ends the process. Code that may
+// fault must be built with -fnon-call-exceptions. One per thread, on its stack, outermost frame first.
+class FaultConversion {
+ public:
+  FaultConversion();
+  ~FaultConversion();
+  FaultConversion(const FaultConversion&) = delete;
+  FaultConversion& operator=(const FaultConversion&) = delete;
+
+ private:
+  // Win32: the exception registration record linked into the thread's handler chain, which the
+  // system requires to lie on that thread's stack.
+  [[maybe_unused]] void* registration_[2];
+};
+
+// A shared library loaded for the rest of the process, and the address of one of its exports; null
+// when the library cannot be loaded or does not export the name.
+void* LoadSharedLibrary(const char* fileName);
+void* FindExport(void* library, const char* name);
 
 // The module (executable or shared library) holding a code address.
 struct ModuleInfo {

@@ -26,10 +26,10 @@ class FaultConversion : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = platform::StoreControlWord();
-    platform::InstallFaultHandlers();
     platform::LoadControlWord(platform::kProgramControlWord);
   }
   void TearDown() override { platform::LoadControlWord(saved_); }
+  platform::FaultConversion faultConversion_;
 
   uint16_t saved_ = 0;
 };

@@ -72,7 +72,6 @@ class MemoryTests : public ::testing::Test {
     services.allocatePages = &Recorder::Allocate;
     services.freePages = &Recorder::Free;
     savedControl_ = platform::StoreControlWord();
-    platform::InstallFaultHandlers();
     platform::LoadControlWord(platform::kProgramControlWord);
 
     std::memset(&state_, 0, sizeof state_);
@@ -84,6 +83,7 @@ class MemoryTests : public ::testing::Test {
     state_.ReadCount = 2;
   }
   void TearDown() override { platform::LoadControlWord(savedControl_); }
+  platform::FaultConversion faultConversion_;
 
   void UseBlocks(uint32_t dwordCount) {
     state_.DwordCount = dwordCount;

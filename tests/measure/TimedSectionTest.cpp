@@ -54,10 +54,10 @@ class TimedSection : public ::testing::Test {
     SuppliedCounter::Output() = &output_;
     platform::CurrentServices().queryCounter = &SuppliedCounter::Read;
     savedControl_ = platform::StoreControlWord();
-    platform::InstallFaultHandlers();
     platform::LoadControlWord(platform::kProgramControlWord);
   }
   void TearDown() override { platform::LoadControlWord(savedControl_); }
+  platform::FaultConversion faultConversion_;
 
   // One test from BeginTest to EndTest, its counter reads returning start and stop.
   void Measure(const char* label, int64_t start, int64_t stop, int32_t count) {
