@@ -21,7 +21,8 @@ class ReportTest(unittest.TestCase):
     def expect_report(self, mode, cls, message, before=b"released\r\n"):
         result = probe(mode)
         self.assertEqual(result.status, 1, result.stdout)
-        pattern = (re.escape(before) + b"Exception " + cls + b" in module " + re.escape(PROBE_NAME.encode())
+        module = b"msvcrt.dll" if b"msvcrt" in message else PROBE_NAME.encode()
+        pattern = (re.escape(before) + b"Exception " + cls + b" in module " + re.escape(module)
                    + b" at (?P<offset>" + HEX + rb")\.\n" + message + b"\r\n")
         match = re.fullmatch(pattern, result.stdout)
         self.assertIsNotNone(match, result.stdout)
@@ -75,6 +76,25 @@ class ReportTest(unittest.TestCase):
 
     def test_integer_division_by_zero(self):
         self.expect_report("intdiv", b"EDivByZero", rb"Division by zero\.")
+
+    def test_faults_in_kernels_and_the_timed_section(self):
+        label = b"SysMem Read (Secs, Bytes/s): " + b" " * 15
+        for mode, before, cls, message in (
+                ("kernel", b"", b"EAccessViolation", rb"Access violation at address " + WIDE_HEX + b" in module '"
+                 + re.escape(PROBE_NAME.encode()) + rb"'\. Read of address 00000010\."),
+                ("timed-divide", label, b"EZeroDivide", rb"Floating point division by zero\."),
+                ("timed-convert", label, b"EInvalidOp", rb"Invalid floating point operation\.")):
+            with self.subTest(mode):
+                self.expect_report(mode, cls, message, before + b"released\r\n")
+
+    def test_repeated_faults_are_each_converted_and_leave_the_x87_unit_clean(self):
+        result = probe("repeat")
+        self.assertEqual((result.status, result.stdout), (0, b"faults 300 releases 300 unclean 0\r\nreleased\r\n"))
+
+    @unittest.skipUnless(e2e.IS_WIN32, "a fault inside a DLL of the Win32 runtime")
+    def test_fault_in_another_module_is_reported_without_unwinding(self):
+        self.expect_report("foreign", b"EAccessViolation", rb"Access violation at address [0-9A-F]{8} in module "
+                           rb"'msvcrt\.dll'\. Read of address 00000010\.", before=b"")
 
     def test_program_control_word(self):
         result = probe("controlword")
