@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and testing MORVIT needs on Debian 12: the native toolchain and GoogleTest,
+# matplotlib for the charts of scripts/report,
 # the mingw-w64 i686 cross compiler, Wine with its 32-bit side, Xvfb, and the 32-bit X client
 # libraries that Wine's 32-bit side needs to open a display when installed without recommends.
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev python3
+  cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev python3 python3-matplotlib
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 xvfb
   libx11-6:i386 libxext6:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386

@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
 # Runs a Win32 program under Wine on a private headless X screen.
 #
-#   wine-run.sh [--prefix DIR] [--screen WxHxD] PROGRAM.EXE [ARGS...]
+#   wine-run.sh [--prefix DIR] [--screen WxHxD | --display DISPLAY] PROGRAM.EXE [ARGS...]
 #
 # Starts an Xvfb of its own on a free display number, uses (and on first use creates) the Wine
 # prefix DIR, silences Wine's own diagnostics, passes standard input and output through untouched and
 # exits with the program's exit status. Only the Xvfb it started is stopped.
+# With --display it starts no Xvfb and runs the program on that existing X display, for example a
+# desktop's real screen; --screen then has no effect.
 set -u
 
 prefix=${MORVIT_WINEPREFIX:-}
 screen=${MORVIT_SCREEN:-1024x768x24}
+existing_display=
 while [ $# -gt 0 ]; do
   case "$1" in
     --prefix) prefix=$2; shift 2 ;;
     --screen) screen=$2; shift 2 ;;
+    --display) existing_display=$2; shift 2 ;;
     *) break ;;
   esac
 done
 if [ $# -lt 1 ]; then
-  echo "usage: wine-run.sh [--prefix DIR] [--screen WxHxD] PROGRAM.EXE [ARGS...]" >&2
+  echo "usage: wine-run.sh [--prefix DIR] [--screen WxHxD | --display DISPLAY] PROGRAM.EXE [ARGS...]" >&2
   exit 2
 fi
 [ -n "$prefix" ] || prefix="${XDG_CACHE_HOME:-$HOME/.cache}/morvit-wineprefix"
@@ -30,10 +34,13 @@ export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml,winemenubuilder.exe="
 
 xvfb_pid=
+wine_started=
 cleanup() {
-  if [ -n "$xvfb_pid" ]; then
+  if [ -n "$xvfb_pid" ] || [ -n "$wine_started" ]; then
     # Wine's desktop process stays bound to this screen: end the prefix's processes with it.
     wineserver -k 2>/dev/null
+  fi
+  if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
   fi
@@ -45,28 +52,38 @@ trap 'exit 130' INT TERM
 exec 8>"$prefix.lock"
 flock 8
 
-# Xvfb writes the display number it chose to the given descriptor once it accepts connections.
-# Depth 32 does not start; 24 gives a 32 bpp primary surface.
-display_file=$(mktemp)
-Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp -noreset 9>"$display_file" 8>&- >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$display_file" ] && break
-  if ! kill -0 "$xvfb_pid" 2>/dev/null; then
-    echo "wine-run.sh: Xvfb did not start with screen $screen" >&2
-    rm -f "$display_file"
+if [ -n "$existing_display" ]; then
+  # A local display :N listens on its socket; without one Wine would fail later and less clearly.
+  if [[ "$existing_display" =~ ^:([0-9]+)(\.[0-9]+)?$ ]] && [ ! -S "/tmp/.X11-unix/X${BASH_REMATCH[1]}" ]; then
+    echo "wine-run.sh: no X display $existing_display (no socket /tmp/.X11-unix/X${BASH_REMATCH[1]})" >&2
     exit 125
   fi
-  sleep 0.05
-done
-display=$(head -n 1 "$display_file")
-rm -f "$display_file"
-if [ -z "$display" ]; then
-  echo "wine-run.sh: Xvfb gave no display number" >&2
-  exit 125
+  export DISPLAY="$existing_display"
+else
+  # Xvfb writes the display number it chose to the given descriptor once it accepts connections.
+  # Depth 32 does not start; 24 gives a 32 bpp primary surface.
+  display_file=$(mktemp)
+  Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp -noreset 9>"$display_file" 8>&- >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 100); do
+    [ -s "$display_file" ] && break
+    if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+      echo "wine-run.sh: Xvfb did not start with screen $screen" >&2
+      rm -f "$display_file"
+      exit 125
+    fi
+    sleep 0.05
+  done
+  display=$(head -n 1 "$display_file")
+  rm -f "$display_file"
+  if [ -z "$display" ]; then
+    echo "wine-run.sh: Xvfb gave no display number" >&2
+    exit 125
+  fi
+  export DISPLAY=":$display"
 fi
-export DISPLAY=":$display"
 
+wine_started=1
 if [ ! -f "$prefix/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w
