@@ -63,7 +63,8 @@ else
   # Xvfb writes the display number it chose to the given descriptor once it accepts connections.
   # Depth 32 does not start; 24 gives a 32 bpp primary surface.
   display_file=$(mktemp)
-  Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp -noreset 9>"$display_file" 8>&- >/dev/null 2>&1 &
+  # A session of its own: Ctrl+C in a terminal is for the program, not for its screen.
+  setsid Xvfb -displayfd 9 -screen 0 "$screen" -nolisten tcp -noreset 9>"$display_file" 8>&- >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 1 100); do
     [ -s "$display_file" ] && break
@@ -89,5 +90,7 @@ if [ ! -f "$prefix/system.reg" ]; then
   wineserver -w
 fi
 
+# Ctrl+C in a terminal reaches the program through Wine's console; its exit status is passed on.
+trap : INT
 wine "$@" 8>&-
 exit $?

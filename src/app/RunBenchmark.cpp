@@ -96,6 +96,7 @@ void ProgramMain() {
     WriteUsage();
     return;
   }
+  platform::ConvertInterrupts();
   platform::ComInitialize();
   RunBenchmark();
   platform::ComUninitialize();

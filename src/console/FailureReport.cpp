@@ -26,6 +26,7 @@ std::string FailureReportText(const Failure& failure) {
 }
 
 void ReportFailure(const Failure& failure) {
+  platform::IgnoreInterrupts();
   OutputChannel& out = Output();
   try {
     std::string text = FailureReportText(failure);
@@ -51,8 +52,16 @@ void RunReportingFailures(void (*body)()) {
   } catch (const std::exception& error) {
     ReportFailure(Failure(kExceptionClass, error.what(), 0));
   }
+  platform::IgnoreInterrupts();
   Output().FlushAtExit();
   platform::ExitProcess(0);
+}
+
+void WritePreparedReport(const char* text) {
+  OutputChannel& out = Output();
+  out.WriteZText(text);
+  out.EndLine();
+  out.FlushAtExit();
 }
 
 }  // namespace morvit

@@ -12,6 +12,10 @@ std::string FailureReportText(const Failure& failure);
 // status 1. A failure while writing the report itself still ends the process with status 1.
 [[noreturn]] void ReportFailure(const Failure& failure);
 
+// Writes a report text made beforehand to the output channel and passes buffered output on, allocating
+// nothing: for a thread that stops the program's own at an unknown point, perhaps inside the heap.
+void WritePreparedReport(const char* text);
+
 // The program's outermost frame: sets the floating-point control word, turns processor faults into
 // failures, runs the body, and ends the process: status 0 when the body returns, the failure report
 // and status 1 when a failure leaves it.

@@ -13,7 +13,7 @@ namespace {
 constexpr int32_t kNotOpenedForOutput = 105;  // no usable standard output handle
 constexpr int32_t kFileNotOpen = 103;          // statement ended on a closed channel
 
-constexpr int32_t kMaxWidth = 255;
+constexpr int32_t kMaxWidth = 255;  // of a real's field
 constexpr int32_t kMaxDecimals = 216;
 
 std::string DecimalText(int64_t value) {
@@ -149,23 +149,32 @@ void OutputChannel::Flush() {
   }
 }
 
+// A full buffer is written only when more bytes come: which statement a failed write is reported at
+// depends on it.
 void OutputChannel::Append(std::string_view bytes) {
   while (!bytes.empty() && !itemDropped_) {
+    if (fill_ == kBufferSize) {
+      Flush();
+      continue;
+    }
     size_t room = kBufferSize - fill_;
     size_t n = bytes.size() < room ? bytes.size() : room;
     std::memcpy(buffer_ + fill_, bytes.data(), n);
     fill_ += n;
     bytes.remove_prefix(n);
-    if (fill_ == kBufferSize) Flush();
   }
 }
 
 void OutputChannel::WriteField(std::string_view characters, int32_t width) {
   if (!EnsureOpen()) return;
   itemDropped_ = false;  // a failed write drops the rest of its own item only
-  if (width > kMaxWidth) width = kMaxWidth;
-  if (width > 0 && static_cast<size_t>(width) > characters.size()) {
-    Append(std::string(static_cast<size_t>(width) - characters.size(), ' '));
+  static constexpr std::string_view kSpaces = "                                                                ";
+  for (size_t pad = width > 0 && static_cast<size_t>(width) > characters.size()
+                        ? static_cast<size_t>(width) - characters.size() : 0;
+       pad > 0;) {
+    const size_t n = pad < kSpaces.size() ? pad : kSpaces.size();
+    Append(kSpaces.substr(0, n));
+    pad -= n;
   }
   Append(characters);
   itemDropped_ = false;
@@ -186,7 +195,7 @@ void OutputChannel::WriteInt(int32_t value, int32_t width) { WriteField(DecimalT
 void OutputChannel::WriteInt64(int64_t value, int32_t width) { WriteField(DecimalText(value), width); }
 
 void OutputChannel::WriteReal(long double value, int32_t width, int32_t decimals) {
-  WriteField(RealText(value, decimals), width);
+  WriteField(RealText(value, decimals), width < kMaxWidth ? width : kMaxWidth);
 }
 
 void OutputChannel::EndLine() {

@@ -87,13 +87,16 @@ MORVIT_KERNEL void CopyDWords(const void* source, void* destination, int32_t cou
 }
 
 // The 64-bit family: FILD and FISTP move a 64-bit integer exactly whatever the precision and rounding
-// control, and no integer pattern raises an x87 exception. Each loop leaves the register stack as it
+// control, and no integer pattern raises an x87 exception. Each loop starts a 64-byte block of code, so
+// that it never straddles one: a loop across a block boundary runs the x87 read at half the rate on
+// some processors, which would make the figure depend on where the linker put it. Each loop leaves the register stack as it
 // found it; the clobbered st registers tell the compiler the asm needs that much stack room.
 
 MORVIT_KERNEL void ReadQWords(const void* buffer, int32_t count) {
   asm volatile(
       "test %[n], %[n]\n\t"
-      "jz 2f\n"
+      "jz 2f\n\t"
+      ".p2align 6\n"
       "1:\n\t"
       "fildll (%[p])\n\t"
       "fstp %%st(0)\n\t"
@@ -110,7 +113,8 @@ MORVIT_KERNEL void WriteQWords(void* buffer, int32_t count, int64_t value) {
   asm volatile(
       "fildll %[v]\n\t"
       "test %[n], %[n]\n\t"
-      "jz 2f\n"
+      "jz 2f\n\t"
+      ".p2align 6\n"
       "1:\n\t"
       "fld %%st(0)\n\t"
       "fistpll (%[p])\n\t"
@@ -127,7 +131,8 @@ MORVIT_KERNEL void WriteQWords(void* buffer, int32_t count, int64_t value) {
 MORVIT_KERNEL void CopyQWords(const void* source, void* destination, int32_t count) {
   asm volatile(
       "test %[n], %[n]\n\t"
-      "jz 2f\n"
+      "jz 2f\n\t"
+      ".p2align 6\n"
       "1:\n\t"
       "fildll (%[s])\n\t"
       "fistpll (%[d])\n\t"

@@ -22,6 +22,7 @@ constexpr int32_t kFileNotFound = 2;
 constexpr int32_t kAccessDenied = 5;
 constexpr int32_t kInvalidHandle = 6;
 constexpr int32_t kDiskFull = 112;
+constexpr int32_t kPipeClosed = 232;  // ERROR_NO_DATA: the reading end of the pipe has gone
 }  // namespace io_error
 
 // The services the core calls through. Tests replace single entries to supply counter values, refuse
@@ -66,6 +67,15 @@ class FaultConversion {
   // system requires to lie on that thread's stack.
   [[maybe_unused]] void* registration_[2];
 };
+
+// From the call until the process ends, Ctrl+C and Ctrl+Break end the run as the failure EControlC.
+// It is thrown on the calling thread from the instruction the key interrupted when that lies in the
+// program's own code, so that the run's clean-up steps run; when the thread stays in another module's
+// code (a driver, a system call) for longer, the report is written from where the key was caught and
+// the process ends at once. A second key while the first is handled is ignored.
+void ConvertInterrupts();
+// The process is about to end with its own report or status: keys are ignored from now on.
+void IgnoreInterrupts();
 
 // A shared library loaded for the rest of the process, and the address of one of its exports; null
 // when the library cannot be loaded or does not export the name.

@@ -32,10 +32,12 @@ TEST(FieldRule, RightJustifiesAndNeverCuts) {
   out.WriteChar('|');
   out.WriteInt64(1234567, 3);
   out.WriteChar('|');
-  out.WriteText("x", 300);  // widths above 255 count as 255
+  out.WriteText("x", 300);  // no cap but for reals
+  out.WriteReal(1.5, 300, 1);  // widths above 255 count as 255
   out.EndLine();
   out.CheckOutput();
-  EXPECT_EQ(captured.Text(), "  abc|abc|abc|abc|abc|    ||  3355|1234567|" + std::string(254, ' ') + "x\r\n");
+  EXPECT_EQ(captured.Text(), "  abc|abc|abc|abc|abc|    ||  3355|1234567|" + std::string(299, ' ') + "x" +
+                                 std::string(252, ' ') + "1.5\r\n");
 }
 
 TEST(FieldRule, IntegersAndBooleans) {

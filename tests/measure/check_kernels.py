@@ -16,6 +16,9 @@ FUNCTION = re.compile(r"^[0-9a-f]+ <(\S+)>:$")
 INSTRUCTION = re.compile(r"^\s*([0-9a-f]+):\s+(.*?)\s*$")
 BRANCH = re.compile(r"^(j\w+)\s+([0-9a-f]+)\b")
 REG = r"%(?:[er]?[a-d]x|[er][sd]i|[er]bp|r\d+d?|e?[a-d]x)"
+# The assembler's alignment padding: instructions that do nothing, or a jump over them to the loop.
+PADDING = re.compile(r"^(?:jmp [0-9a-f]+ .*|(?:data16 |cs )*nop\w*\b.*|xchg %ax,%ax|lea (?:0x0)?\(%[er]si(?:,%[er]iz,1)?\),%[er]si"
+                     r"|lea (?:0x0)?\(%[er]di(?:,%[er]iz,1)?\),%[er]di|mov %esi,%esi|mov %edi,%edi)$")
 
 
 def disassemble(objdump, path):
@@ -47,8 +50,10 @@ def kernel(functions, name):
 
 
 def common_checks(name, body):
+    first, last = body[0][0], body[-1][0]
     for _, text in body:
-        if text.startswith("call") or text.startswith("jmp"):
+        jump = re.match(r"jmp ([0-9a-f]+)\b", text)
+        if text.startswith("call") or (text.startswith("jmp") and not (jump and first <= int(jump.group(1), 16) <= last)):
             raise AssertionError("%s calls or jumps away: %s" % (name, text))
         if re.search(r"%[xyz]?mm\d", text):
             raise AssertionError("%s uses vector registers: %s" % (name, text))
@@ -94,10 +99,17 @@ def check_x87_kernel(name, body, loop, before=(), after=()):
         raise AssertionError("%s: source and destination in one register: %s" % (name, texts))
     if branch.group(1) not in ("jne", "jnz"):
         raise AssertionError("%s: loop ends with %s" % (name, branch.group(1)))
-    # The count is tested before the first element: a zero count skips the loop.
-    counter = groups["n"]
+    # The whole loop lies in one 64-byte block of code (the section keeps that alignment when linked).
     exit_address = body[end + 1][0]
-    guard = [text for _, text in body[start - 2:start]]
+    if body[start][0] // 64 != (exit_address - 1) // 64:
+        raise AssertionError("%s: loop %x-%x straddles a 64-byte boundary" % (name, body[start][0], exit_address))
+    # The count is tested before the first element: a zero count skips the loop. Padding that aligns
+    # the loop may stand between.
+    counter = groups["n"]
+    guard_end = start
+    while guard_end > 0 and PADDING.match(body[guard_end - 1][1]):
+        guard_end -= 1
+    guard = [text for _, text in body[guard_end - 2:guard_end]]
     if (len(guard) != 2 or guard[0] != "test %s,%s" % (counter, counter)
             or not re.fullmatch(r"j[ez] %x\b.*" % exit_address, guard[1])):
         raise AssertionError("%s: no count test before the loop: %s" % (name, guard))
@@ -105,7 +117,7 @@ def check_x87_kernel(name, body, loop, before=(), after=()):
     outside = [text for i, (_, text) in enumerate(body) if x87.match(text) and not start <= i <= end]
     if len(outside) != len(before) + len(after):
         raise AssertionError("%s: x87 instructions outside the loop: %s" % (name, outside))
-    head = [text for _, text in body[:start - 2] if x87.match(text)]
+    head = [text for _, text in body[:guard_end - 2] if x87.match(text)]
     tail = [text for _, text in body[end + 1:] if x87.match(text)]
     for texts_, expected in ((head, before), (tail, after)):
         if len(texts_) != len(expected) or not all(re.fullmatch(e, t) for t, e in zip(texts_, expected)):
@@ -120,6 +132,10 @@ def main():
     if len(paths) != 1:
         raise SystemExit("MorvitUtl object not found in %s" % objects)
     functions = disassemble(objdump, paths[0])
+    headers = subprocess.run([objdump, "-h", paths[0]], check=True, capture_output=True, text=True).stdout
+    alignment = re.search(r"^\s*\d+ \.text\s.*\s2\*\*(\d+)\s*$", headers, re.M)
+    if not alignment or int(alignment.group(1)) < 6:
+        raise AssertionError(".text is not aligned to 64 bytes: %s" % (alignment and alignment.group(0)))
 
     si, di = r"%[er]si", r"%[er]di"
     check_string_kernel("ReadDWords", kernel(functions, "ReadDWords"), r"rep lods %%ds:\(%s\),%%eax" % si)
