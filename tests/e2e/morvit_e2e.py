@@ -1,77 +1,78 @@
-"""Runs the real program (MORVIT.EXE under Wine, or the native build) and checks its exact bytes.
-
-CTest passes the program and how to run it in the environment:
-  MORVIT_EXE     the program
-  MORVIT_RUNNER  |-separated command that runs it (the Wine bench), empty for a native program
-  MORVIT_LAUNCH  launch.exe, which starts the program with an exact raw command line (Win32 only)
-"""
+"""Runs the real programs (MORVIT.EXE and the test programs under Wine, or the native builds) and compares
+their exact bytes. CTest passes in the environment: MORVIT_EXE, MORVIT_PROBE, MORVIT_DOUBLE_EXE (the
+program beside, or natively linked with, the DirectDraw double), MORVIT_BUILD, and for Win32 MORVIT_RUNNER
+(|-separated Wine bench command), MORVIT_LAUNCH and MORVIT_ENUM_ONLY_EXE."""
 
 import os
 import re
 import subprocess
+import tempfile
 import unittest
 
-EXE = os.environ.get("MORVIT_EXE", "")
+EXE, PROBE, DOUBLE = os.environ["MORVIT_EXE"], os.environ["MORVIT_PROBE"], os.environ["MORVIT_DOUBLE_EXE"]
 RUNNER = [part for part in os.environ.get("MORVIT_RUNNER", "").split("|") if part]
-LAUNCH = os.environ.get("MORVIT_LAUNCH", "")
 IS_WIN32 = bool(RUNNER)
-TIMEOUT = 300
+WARNING = b" ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount"
+LOCATION = rb" at [0-9A-F]{8}\.\n"
+win32_only = unittest.skipUnless(IS_WIN32, "Win32 behaviour, under Wine")
 
 
 class Result:
-    def __init__(self, stdout, status):
-        self.stdout = stdout
-        self.status = status
-
-    @property
-    def lines(self):
-        """The output split at CR LF; the text after the last line end is the last item."""
-        return self.stdout.split(b"\r\n")
+    def __init__(self, stdout, status, record=()):
+        self.stdout, self.status, self.record = stdout, status, list(record)
 
 
-def run(args=(), exe=None, stdout=subprocess.PIPE, env=None, runner_options=(), timeout=TIMEOUT):
-    """Runs the program with the given arguments; stdout may be a file object or a redirection target."""
-    command = RUNNER + list(runner_options) + [exe or EXE] + list(args)
-    full_env = dict(os.environ)
-    if env:
-        full_env.update(env)
-    completed = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.DEVNULL,
-                               env=full_env, timeout=timeout)
-    return Result(completed.stdout if stdout is subprocess.PIPE else None, completed.returncode)
+def run(args=(), exe=EXE, stdout=subprocess.PIPE, env=None, runner_options=(), timeout=300):
+    """Runs a program with the given arguments; stdout may be a file object."""
+    done = subprocess.run(RUNNER + list(runner_options) + [exe] + list(args), stdin=subprocess.DEVNULL,
+                          stdout=stdout, stderr=subprocess.DEVNULL, env=dict(os.environ, **(env or {})),
+                          timeout=timeout)
+    return Result(done.stdout, done.returncode)
 
 
-def run_raw(command_line, env=None, runner_options=(), timeout=TIMEOUT):
-    """Runs the program with an exact raw command line (its own name included) through launch.exe."""
-    if not LAUNCH:
-        raise unittest.SkipTest("raw command lines need the Win32 build")
-    hex_line = command_line.encode("latin-1").hex().upper()
-    return run([hex_line], exe=LAUNCH, env=env, runner_options=runner_options, timeout=timeout)
+def run_double(args, script="", exe=DOUBLE, runner_options=()):
+    """Runs the program against the double with a script; the result carries the double's record."""
+    with tempfile.TemporaryDirectory() as folder:
+        paths = [os.path.join(folder, name) for name in ("script", "record")]
+        with open(paths[0], "w", encoding="latin-1") as f:
+            f.write(script)
+        env = {"MORVIT_DDRAW_SCRIPT": paths[0], "MORVIT_DDRAW_LOG": paths[1], "WINEDLLOVERRIDES": "ddraw=n"}
+        result = run(args, exe, env=env, runner_options=runner_options)
+        if os.path.exists(paths[1]):
+            with open(paths[1], encoding="latin-1") as f:
+                result.record = f.read().splitlines()
+    return result
 
 
 def crlf(*lines):
-    """Lines joined and ended by CR LF, as the program writes them."""
     return b"".join(line.encode("latin-1") + b"\r\n" for line in lines)
 
 
-# A report line: label, column header, padding to column 45, then seconds (8 wide, 4 decimals),
-# rate (12 wide), megabytes (6 wide) "M ", gigabytes (3 wide) "G". The figures are measured, so
-# only they are placeholders; a field wider than its width pushes the rest right.
-def report_line_pattern(label):
-    pad = " " * max(0, 26 - len(label))
-    head = re.escape((label + " (Secs, Bytes/s): " + pad).encode("latin-1"))
-    return re.compile(head + rb"(?P<seconds> *-?\d+\.\d{4}) (?P<rate> *-?\d+) (?P<mb> *-?\d+)M (?P<gb> *-?\d+)G$")
+def header(label):
+    """A report line's beginning: label, column header and the padding to column 45."""
+    return (label + " (Secs, Bytes/s): " + " " * max(0, 26 - len(label))).encode("latin-1")
 
 
-WARNING_LINE = b" ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount"
+def report_figures(test, line, label, pass_bytes, passes):
+    """Asserts that line is label's report line with its field widths, and that its figures agree with each
+    other and with the bytes moved: the rate within the rounding of the printed seconds, megabytes and
+    gigabytes rounded half up from the rate. Returns the seconds."""
+    match = re.fullmatch(re.escape(header(label)) + rb"( *\d+\.\d{4}) ( *-?\d+) ( *-?\d+)M ( *-?\d+)G", line)
+    test.assertIsNotNone(match, (label, line))
+    for field, width in zip(match.groups(), (8, 12, 6, 3)):
+        test.assertTrue(len(field) == width or field[0:1] != b" " and len(field) > width, line)
+    seconds, rate, mb, gb = float(match[1]), int(match[2]), int(match[3]), int(match[4])
+    if seconds >= 0.002:
+        total = pass_bytes * passes
+        test.assertTrue(total / (seconds + 0.00005) - 1 <= rate <= total / (seconds - 0.00005) + 1, line)
+    test.assertEqual((mb, gb), ((rate + 500000) // 10**6, (rate + 500000000) // 10**9), line)
+    return seconds
 
 
-def match_report_line(test, line, label):
-    """Asserts that line is the report line of label with its field widths; returns its figures."""
-    match = report_line_pattern(label).match(line)
-    test.assertIsNotNone(match, "not a report line of %r: %r" % (label, line))
-    for name, width in (("seconds", 8), ("rate", 12), ("mb", 6), ("gb", 3)):
-        field = match.group(name)
-        if len(field.strip()) < width:
-            test.assertEqual(len(field), width, "field %s of %r" % (name, line))
-    return (float(match.group("seconds")), int(match.group("rate")), int(match.group("mb")),
-            int(match.group("gb")))
+def released_in_reverse(test, record):
+    """Every object the double created was released once, in reverse order of creation, and nothing misused."""
+    created = [line[2:] for line in record if line.startswith("+ ")]
+    test.assertEqual([line[2:] for line in record if line.startswith("- ")], created[::-1], record)
+    test.assertEqual([line for line in record if line.startswith("!")], [])
+    if IS_WIN32:
+        test.assertEqual(record[-1], "End leaks=0")

@@ -1,4 +1,5 @@
-"""Failure reports: exact bytes, exit status 1, clean-up before the report, and output errors."""
+"""Failure reports of every kind through the fault probe: exact bytes, exit status 1, clean-up before the
+report; and a program whose standard output cannot be written."""
 
 import os
 import re
@@ -7,133 +8,95 @@ import unittest
 
 import morvit_e2e as e2e
 
-PROBE = os.environ["MORVIT_FAULT_PROBE"]
-PROBE_NAME = os.path.basename(PROBE)
-HEX = rb"[0-9A-F]{8}"
-WIDE_HEX = rb"[0-9A-F]{8,16}"
+NAME = os.path.basename(e2e.PROBE).encode()
+PROBE = re.escape(NAME)
+ADDRESS = rb"[0-9A-F]{8,16}"
+LABEL = b"SysMem Read (Secs, Bytes/s): " + b" " * 15
+RELEASED = b"released\r\n"
 
 
-def probe(mode, **kwargs):
-    return e2e.run([mode], exe=PROBE, **kwargs)
-
-
-class ReportTest(unittest.TestCase):
-    def expect_report(self, mode, cls, message, before=b"released\r\n"):
-        result = probe(mode)
-        self.assertEqual(result.status, 1, result.stdout)
-        module = b"msvcrt.dll" if b"msvcrt" in message else PROBE_NAME.encode()
-        pattern = (re.escape(before) + b"Exception " + cls + b" in module " + re.escape(module)
-                   + b" at (?P<offset>" + HEX + rb")\.\n" + message + b"\r\n")
-        match = re.fullmatch(pattern, result.stdout)
-        self.assertIsNotNone(match, result.stdout)
-        return match
-
-    def test_own_failure(self):
-        self.expect_report("own", b"Exception", rb"GetMem fail \[Size = 1228800\]\.")
-
-    def test_message_ending_in_full_stop_gets_no_second(self):
-        self.expect_report("dot", b"Exception", rb"Test Blt Fail 88760248h Ends with a stop\.")
-
-    def test_empty_message_gives_empty_second_line(self):
-        self.expect_report("empty", b"Exception", b"")
-
-    def test_report_is_cut_at_1023_characters(self):
-        result = probe("long")
-        self.assertEqual(result.status, 1)
-        report = result.stdout[len(b"released\r\n"):]
-        self.assertTrue(report.endswith(b"L\r\n"), report[-20:])
-        self.assertEqual(len(report), 1023 + 2)
-
-    def test_failure_in_the_middle_of_a_line_continues_it(self):
-        # The resource is released after the label was written, so its line ends the label's line.
-        result = probe("midline")
-        self.assertEqual(result.status, 1)
-        self.assertRegex(result.stdout, re.compile(
-            re.escape(b"SysMem Read (Secs, Bytes/s):                released\r\nException Exception in module ")
-            + re.escape(PROBE_NAME.encode()) + b" at " + HEX
-            + re.escape(b".\nWaitForOpComplete Lock Fail [887601AEh Surface busy.].\r\n") + b"$"))
-
-    def expect_access_violation(self, mode, access, address):
-        match = self.expect_report(
-            mode, b"EAccessViolation",
-            b"Access violation at address (?P<instruction>" + WIDE_HEX + b") in module '"
-            + re.escape(PROBE_NAME.encode()) + b"'. " + access + b" of address " + address + rb"\.")
+class FailureTest(unittest.TestCase):
+    def test_reports(self):
+        # Each case: the probe's mode, the text before the report, its class and message (a pattern).
+        cases = [
+            ("own", RELEASED, b"Exception", rb"GetMem fail \[Size = 1228800\]\."),
+            ("dot", RELEASED, b"Exception", rb"Test Blt Fail 88760248h Ends with a stop\."),
+            ("empty", RELEASED, b"Exception", b""),
+            ("midline", LABEL + RELEASED, b"Exception", rb"WaitForOpComplete Lock Fail \[887601AEh Surface busy\.\]\."),
+            ("read", RELEASED, b"EAccessViolation", rb"Access violation at address (?P<at>%s) in module '%s'\. Read "
+             rb"of address 00000010\." % (ADDRESS, PROBE)),
+            ("write", RELEASED, b"EAccessViolation", rb"Access violation at address %s in module '%s'\. Write of "
+             rb"address 00000020\." % (ADDRESS, PROBE)),
+            ("kernel", RELEASED, b"EAccessViolation", rb"Access violation at address %s in module '%s'\. Read of "
+             rb"address 00000010\." % (ADDRESS, PROBE)),
+            ("fdiv", RELEASED, b"EZeroDivide", rb"Floating point division by zero\."),
+            ("invalid", RELEASED, b"EInvalidOp", rb"Invalid floating point operation\."),
+            ("intdiv", RELEASED, b"EDivByZero", rb"Division by zero\."),
+            ("timed-divide", LABEL + RELEASED, b"EZeroDivide", rb"Floating point division by zero\."),
+            ("timed-convert", LABEL + RELEASED, b"EInvalidOp", rb"Invalid floating point operation\."),
+        ]
         if e2e.IS_WIN32:
-            # The executable is mapped at its preferred base: the offset is the address less 400000h.
-            self.assertEqual(int(match.group("instruction"), 16) - 0x400000, int(match.group("offset"), 16))
-
-    def test_access_violation_on_read(self):
-        self.expect_access_violation("read", b"Read", b"00000010")
-
-    def test_access_violation_on_write(self):
-        self.expect_access_violation("write", b"Write", b"00000020")
-
-    def test_floating_point_division_by_zero(self):
-        self.expect_report("fdiv", b"EZeroDivide", rb"Floating point division by zero\.")
-
-    def test_invalid_floating_point_operation(self):
-        self.expect_report("invalid", b"EInvalidOp", rb"Invalid floating point operation\.")
-
-    def test_integer_division_by_zero(self):
-        self.expect_report("intdiv", b"EDivByZero", rb"Division by zero\.")
-
-    def test_faults_in_kernels_and_the_timed_section(self):
-        label = b"SysMem Read (Secs, Bytes/s): " + b" " * 15
-        for mode, before, cls, message in (
-                ("kernel", b"", b"EAccessViolation", rb"Access violation at address " + WIDE_HEX + b" in module '"
-                 + re.escape(PROBE_NAME.encode()) + rb"'\. Read of address 00000010\."),
-                ("timed-divide", label, b"EZeroDivide", rb"Floating point division by zero\."),
-                ("timed-convert", label, b"EInvalidOp", rb"Invalid floating point operation\.")):
+            # A fault in another module's code ends the program without unwinding its frames.
+            cases.append(("foreign", b"", b"EAccessViolation", rb"Access violation at address [0-9A-F]{8} in module "
+                          rb"'msvcrt\.dll'\. Read of address 00000010\."))
+            # Exceptions the platform raises with each code, in a module of the platform's.
+            for code, cls, message in (
+                    ("C0000005", b"EAccessViolation", rb"Access violation at address [0-9A-F]{8} in module '\S+'\. "
+                     rb"Read of address 00000000\."),
+                    ("C0000094", b"EDivByZero", b"Division by zero."), ("C000008C", b"ERangeError", b"Range check error."),
+                    ("C0000095", b"EIntOverflow", b"Integer overflow."),
+                    ("C000008E", b"EZeroDivide", b"Floating point division by zero."),
+                    ("C0000090", b"EInvalidOp", b"Invalid floating point operation."),
+                    ("C0000092", b"EInvalidOp", b"Invalid floating point operation."),
+                    ("C000008F", b"EInvalidOp", b"Invalid floating point operation."),
+                    ("C0000091", b"EOverflow", b"Floating point overflow."),
+                    ("C0000093", b"EUnderflow", b"Floating point underflow."),
+                    ("C000008D", b"EUnderflow", b"Floating point underflow."),
+                    ("C0000096", b"EPrivilege", b"Privileged instruction."),
+                    ("C00000FD", b"EStackOverflow", b"Stack overflow."),
+                    ("E0001234", b"EExternalException", b"External exception E0001234.")):
+                cases.append(("raise " + code, b"", cls, re.escape(message) if cls != b"EAccessViolation" else message))
+        for mode, before, cls, message in cases:
             with self.subTest(mode):
-                self.expect_report(mode, cls, message, before + b"released\r\n")
+                result = e2e.run(mode.split(), e2e.PROBE)
+                module = rb"\S+" if mode.startswith(("raise", "foreign")) else PROBE
+                match = re.fullmatch(re.escape(before) + b"Exception " + cls + b" in module " + module
+                                     + rb" at (?P<offset>[0-9A-F]{8})\.\n" + message + b"\r\n", result.stdout)
+                self.assertIsNotNone(match, result.stdout)
+                self.assertEqual(result.status, 1)
+                if e2e.IS_WIN32 and mode == "read":  # mapped at its preferred base
+                    self.assertEqual(int(match["at"], 16) - 0x400000, int(match["offset"], 16))
 
-    def test_repeated_faults_are_each_converted_and_leave_the_x87_unit_clean(self):
-        result = probe("repeat")
-        self.assertEqual((result.status, result.stdout), (0, b"faults 300 releases 300 unclean 0\r\nreleased\r\n"))
-
-    @unittest.skipUnless(e2e.IS_WIN32, "a fault inside a DLL of the Win32 runtime")
-    def test_fault_in_another_module_is_reported_without_unwinding(self):
-        self.expect_report("foreign", b"EAccessViolation", rb"Access violation at address [0-9A-F]{8} in module "
-                           rb"'msvcrt\.dll'\. Read of address 00000010\.", before=b"")
-
-    def test_program_control_word(self):
-        result = probe("controlword")
-        self.assertEqual(result.status, 0)
-        # 0x1332 loaded; the reserved bit 6 reads back as 1.
-        self.assertEqual(result.stdout, b"1372\r\nreleased\r\n")
-
-    def test_report_into_a_file_ends_with_it(self):
-        with open(self.id() + ".out", "w+b") as out:
-            result = e2e.run(["own"], exe=PROBE, stdout=out)
-            out.seek(0)
-            data = out.read()
-        os.remove(self.id() + ".out")
+    def test_report_is_cut_at_1023_characters_and_ends_a_file(self):
+        result = e2e.run(["long"], e2e.PROBE)
         self.assertEqual(result.status, 1)
-        self.assertTrue(data.endswith(b"GetMem fail [Size = 1228800].\r\n"), data)
+        self.assertRegex(result.stdout, re.compile(rb"\Areleased\r\nException Exception in module " + PROBE
+                                                   + e2e.LOCATION + b"L{%d}\r\n\\Z" % (979 - len(NAME))))
+        with open(self.id(), "w+b") as out:
+            self.assertEqual(e2e.run(["own"], e2e.PROBE, stdout=out).status, 1)
+            out.seek(0)
+            self.assertTrue(out.read().endswith(b"\nGetMem fail [Size = 1228800].\r\n"))
+        os.remove(self.id())
 
+    def test_runs_that_end_normally(self):
+        # Repeated faults are each converted with clean-up; released buffers give their address space back;
+        # the control word is the program's (0x1332; the reserved bit 6 reads back as 1).
+        for mode, stdout in (("repeat", b"faults 300 releases 300 unclean 0\r\n"), ("pages", b"pages released\r\n"),
+                             ("controlword", b"1372\r\n")):
+            self.assertEqual(e2e.run([mode], e2e.PROBE).stdout, stdout + RELEASED, mode)
 
-class OutputErrorTest(unittest.TestCase):
-    """Standard output that cannot be written ends the program with status 1 in bounded time."""
-
-    def run_closed(self, args):
-        command = ["sh", "-c", 'exec "$@" >&-', "sh"] + e2e.RUNNER + [e2e.EXE] + args
-        return subprocess.run(command, stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120).returncode
-
-    def run_full(self, args):
-        with open("/dev/full", "wb") as full:
-            return e2e.run(args, stdout=full, timeout=120).status
-
-    def test_usage_text_to_closed_output(self):
-        self.assertEqual(self.run_closed(["/?"]), 1)
-
-    def test_usage_text_to_full_device(self):
-        self.assertEqual(self.run_full(["/?"]), 1)
-
-    def test_run_to_closed_output(self):
-        self.assertEqual(self.run_closed(["/I"]), 1)
-
-    def test_run_to_full_device(self):
-        self.assertEqual(self.run_full(["/I"]), 1)
+    def test_output_that_cannot_be_written_ends_with_status_1(self):
+        for args in (["/?"], ["/I"]):
+            with open("/dev/full", "wb") as full:
+                self.assertEqual(e2e.run(args, stdout=full).status, 1, args)
+            closed = subprocess.run(["sh", "-c", 'exec "$@" >&-', "sh"] + e2e.RUNNER + [e2e.EXE] + args,
+                                    stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+            self.assertEqual(closed.returncode, 1, args)
+            # A pipe whose reader has gone: an output error too, not the end by a signal.
+            piped = subprocess.Popen(e2e.RUNNER + [e2e.EXE] + args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+            piped.stdout.close()
+            self.assertEqual(piped.wait(timeout=120), 1, args)
 
 
 if __name__ == "__main__":

@@ -6,8 +6,8 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 # name: TestCount, ReadCount, BltToSysCount, /W, /Q, bytes of one pass (None: no pitch printed), ending, last step
 DONE, INFO = ("complete", "Primary.UnLock"), (None,) * 5
-RUNS = {"full": (40, 10, 20, False, False, 256000, *DONE), "qword": (30, 30, 10, False, True, 256000, *DONE),
-        "wait": (20, 5, 5, True, False, 256000, *DONE), "info": (*INFO, 256000, *DONE),
+RUNS = {"full": (40, 10, 20, False, False, 256000, *DONE), "qword": (30, 30, 30, True, True, 256000, *DONE),
+        "info": (*INFO, 256000, *DONE),
         "early": (*INFO, None, "early_end", "PrimarySurface"),
         "bltfail": (3, 1, 2, False, False, None, "failure_report", "VideoMem To SysMem Blt")}
 COUNT_OF = {"VideoMem Read": 1, "VideoMem To SysMem Copy": 1, "VideoMem To SysMem Blt": 2}  # else TestCount

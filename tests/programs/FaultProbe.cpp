@@ -1,0 +1,126 @@
+// Runs one failure of the kind its argument names inside the program's outermost frame, holding a
+// resource whose release it reports, so that tests see the exact report, the exit status and the clean-up.
+//   fault_probe own|midline|dot|empty|long|read|write|fdiv|invalid|intdiv|kernel|timed-divide|timed-convert
+//               |foreign|repeat|pages|controlword|raise HEX
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/RunState.h"
+#include "console/Failure.h"
+#include "console/FailureReport.h"
+#include "console/OutputChannel.h"
+#include "measure/MorvitUtl.h"
+#include "measure/TimedSection.h"
+#include "platform/Fpu.h"
+
+void RaiseCode(uint32_t code);  // the platform's exception of that code, raised inside the platform
+
+namespace {
+
+using namespace morvit;
+
+std::string mode, argument;
+
+void WriteLine(const std::string& text) {
+  Output().WriteText(text);
+  Output().EndLine();
+  Output().CheckOutput();
+}
+
+// Stands for what the program holds when a failure leaves it (its device and surface references).
+struct HeldResource {
+  ~HeldResource() { WriteLine("released"); }
+};
+
+volatile uintptr_t readAddress = 0x10, writeAddress = 0x20;
+volatile long double zero = 0.0L;
+volatile int integerZero = 0;
+
+// The processor's own fault is wanted here, not the sanitizer's report of the same division.
+__attribute__((no_sanitize_undefined)) int DivideBy(int divisor) { return 7 / divisor; }
+
+// A timed test one counter tick long, of the given words per pass, passes and ticks per second.
+void TimedTest(uint32_t dwordCount, int32_t passes, int64_t frequency) {
+  RunState state;
+  std::memset(&state, 0, sizeof state);
+  state.DwordCount = dwordCount;
+  state.Frequency = frequency;
+  platform::CurrentServices().queryCounter = [] {
+    static int64_t tick = 0;
+    return tick++;
+  };
+  BeginTest(state, "SysMem Read");
+  EndTest(state, passes);
+}
+
+// Faults of every kind in turn, each caught here; after each the x87 unit must be as the program set it.
+void RepeatedFaults() {
+  int faults = 0, releases = 0, unclean = 0;
+  for (int i = 0; i < 300; ++i) {
+    try {
+      struct Counted {
+        int* releases;
+        ~Counted() { ++*releases; }
+      } counted{&releases};
+      if (i % 4 == 0) (void)*reinterpret_cast<volatile int*>(readAddress);
+      if (i % 4 == 1) (void)platform::DivideExtended(1.0L, zero);
+      if (i % 4 == 2) (void)platform::DivideExtended(0.0L, zero);
+      if (i % 4 == 3) (void)platform::ConvertExtendedToInt64(1e19L);
+    } catch (const Failure&) {
+      ++faults;
+    }
+    uint16_t environment[14];  // control, status and tag words first
+    asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(environment));
+    const bool clean = (environment[0] & ~0x40) == platform::kProgramControlWord && (environment[2] & 0x383F) == 0 &&
+                       environment[4] == 0xFFFF;
+    unclean += !clean;
+  }
+  WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
+}
+
+void Body() {
+  HeldResource held;
+  if (mode == "own") Raise(kExceptionClass, Format("GetMem fail [Size = %d]", 1228800));
+  if (mode == "midline") {
+    Output().WriteText("SysMem Read (Secs, Bytes/s):                ");
+    Output().EndStatement();
+    Raise(kExceptionClass, "WaitForOpComplete Lock Fail [887601AEh Surface busy.]");
+  }
+  if (mode == "dot") Raise(kExceptionClass, "Test Blt Fail 88760248h Ends with a stop.");
+  if (mode == "empty") Raise(kExceptionClass, "");
+  if (mode == "long") Raise(kExceptionClass, std::string(1100, 'L'));
+  if (mode == "read") WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
+  if (mode == "write") *reinterpret_cast<volatile int*>(writeAddress) = 1;
+  if (mode == "fdiv") WriteLine(RealText(platform::DivideExtended(1.0L, zero), 4));
+  if (mode == "invalid") WriteLine(RealText(platform::DivideExtended(0.0L, zero), 4));
+  if (mode == "intdiv") WriteLine(std::to_string(DivideBy(integerZero)));
+  if (mode == "kernel") ReadDWords(reinterpret_cast<const void*>(readAddress), 4);
+  if (mode == "timed-divide") TimedTest(1, 1, 0);
+  if (mode == "timed-convert") TimedTest(0x1FFFFFFF, 0x7FFFFFFF, 1000000000);
+  if (mode == "foreign") {
+    // A fault inside the C runtime's code, whose frames cannot be unwound on Win32.
+    size_t (*volatile length)(const char*) = std::strlen;
+    WriteLine(std::to_string(length(reinterpret_cast<const char*>(readAddress))));
+  }
+  if (mode == "repeat") RepeatedFaults();
+  if (mode == "pages") {
+    // Buffers that were released give their address space back: 16 x 300 MiB exceed a 32-bit process's.
+    for (int i = 0; i < 16; ++i) {
+      void* block = nullptr;
+      AllocPages(block, 300 << 20);
+      FreePages(block);
+    }
+    WriteLine("pages released");
+  }
+  if (mode == "controlword") WriteLine(Format("%04X", platform::StoreControlWord()));
+  if (mode == "raise") RaiseCode(static_cast<uint32_t>(std::strtoul(argument.c_str(), nullptr, 16)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  mode = argc > 1 ? argv[1] : "";
+  argument = argc > 2 ? argv[2] : "";
+  RunReportingFailures(Body);
+}
