@@ -18,7 +18,7 @@ namespace {
 using platform::StreamKind;
 
 // What reached the platform: every write's bytes as one text, and the write sizes with counter reads
-// among them ("128 r 6"). Writes numbered failWrite and on fail with failError.
+// among them ("128 r 6"). The write numbered failWrite fails with failError.
 struct Captured {
   StreamKind kind = StreamKind::Disk;
   bool available = true;
@@ -37,7 +37,7 @@ struct Capture {
     services.openStandardOutput = [] { return platform::StandardOutput{captured.available, captured.kind}; };
     services.writeStandardOutput = [](const char* bytes, size_t count) {
       captured.events += std::to_string(count) + " ";
-      if (captured.failWrite != 0 && ++captured.writes >= captured.failWrite) return captured.failError;
+      if (captured.failWrite != 0 && ++captured.writes == captured.failWrite) return captured.failError;
       captured.text.append(bytes, count);
       return 0;
     };
@@ -98,16 +98,23 @@ TEST(Output, WritesAndErrors) {
     std::string text;
     const char* raised;
   } cases[] = {
-      {StreamKind::Disk, 0, 0, [](OutputChannel& o) { o.WriteText("short"), o.EndLine(), o.WriteText(std::string(300, 'x')), o.EndStatement(); },
+      {StreamKind::Disk, 0, 0,
+       [](OutputChannel& o) { o.WriteText("short"), o.EndLine(), o.WriteText(std::string(300, 'x')), o.EndStatement(); },
        "128 128 51 ", "short\r\n" + std::string(300, 'x'), ""},
       // A buffer that an item fills exactly is written when the next item comes, not before.
-      {StreamKind::Pipe, 0, 0, [](OutputChannel& o) { o.WriteText(std::string(126, 'a')), o.EndLine(), o.CheckOutput(), o.WriteChar('b'); },
-       "128 1 ", std::string(126, 'a') + "\r\nb", ""},
-      {StreamKind::Character, 0, 0, [](OutputChannel& o) { o.WriteText("label "), o.EndStatement(), o.WriteText("rest"), o.EndLine(); },
+      // So its failure is reported at the statement that brought the next item, and drops that item.
+      {StreamKind::Pipe, 1, 6,
+       [](OutputChannel& o) {
+         o.WriteText(std::string(126, 'a')), o.EndLine(), o.CheckOutput(), o.WriteChar('b'), o.EndLine();
+       },
+       "128 2 ", "\r\n", "EInOutError: I/O error 6"},
+      {StreamKind::Character, 0, 0,
+       [](OutputChannel& o) { o.WriteText("label "), o.EndStatement(), o.WriteText("rest"), o.EndLine(); },
        "6 6 ", "label rest\r\n", ""},
       // A failed write drops the rest of its item; the statement's next items are still written.
-      {StreamKind::Disk, 1, 112, [](OutputChannel& o) { o.WriteText(std::string(200, 'a')), o.WriteText("next"), o.EndLine(); },
-       "128 6 ", "", "EInOutError: I/O error 112"},
+      {StreamKind::Disk, 1, 112,
+       [](OutputChannel& o) { o.WriteText(std::string(200, 'a')), o.WriteText("next"), o.EndLine(); },
+       "128 6 ", "next\r\n", "EInOutError: I/O error 112"},
       {StreamKind::Character, 1, 5, [](OutputChannel& o) { o.WriteText("denied"), o.EndLine(); }, "8 ", "",
        "EInOutError: File access denied"},
       {StreamKind::Unknown, 0, 0, [](OutputChannel& o) { o.WriteText("lost"), o.EndLine(); }, "", "",
