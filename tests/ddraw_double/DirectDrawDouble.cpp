@@ -6,8 +6,7 @@
 //   fault-lock                                   locks of the primary hand out the address 00000010
 // MORVIT_DDRAW_LOG names the record: "<call> <Method> <object> <argument> -> <result>" for every call but
 // AddRef and Release, numbered from 1; "+ <object>" when one is created, "- <object>" when its last
-// reference goes; "! <misuse>" (a call on a released object, a release out of reverse creation order, an
-// unused method); and in the Win32 dll "End leaks=<n>" when the process ends.
+// reference goes; "! <misuse>" (a call on a released object, an unused method).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +35,6 @@ struct Script {
   std::vector<std::pair<unsigned, unsigned>> failures;
   bool faultingLock = false, ownDevices = false;
   std::FILE* log = nullptr;
-  std::vector<std::string> live;  // created and not yet released, oldest first
 };
 
 std::string Unescape(const char* text) {
@@ -100,17 +98,11 @@ struct Call {
 struct Object {
   std::string name;
   ULONG refs = 1;
-  explicit Object(std::string n) : name(std::move(n)) { Current().live.push_back(name), Log("+ " + name); }
+  explicit Object(std::string n) : name(std::move(n)) { Log("+ " + name); }
   ULONG Add() { return refs ? ++refs : (Log("! AddRef of released " + name), 0); }
   ULONG Drop() {
     if (refs == 0) return Log("! Release of released " + name), 0;
-    if (--refs > 0) return refs;
-    std::vector<std::string>& live = Current().live;
-    if (live.back() != name) Log("! " + name + " released before " + live.back());
-    for (size_t i = live.size(); i-- > 0;) {
-      if (live[i] == name) live.erase(live.begin() + long(i));
-    }
-    return Log("- " + name), 0;
+    return --refs > 0 ? refs : (Log("- " + name), 0);
   }
   bool Gone(const char* method) { return refs == 0 && (Log(std::string("! ") + method + " on released " + name), true); }
 };
@@ -211,12 +203,6 @@ class DirectDraw final : public IDirectDraw7, Object {
     return Call().Done(DD_OK, "SetCooperativeLevel", name, flags);
   }
 };
-
-#ifdef _WIN32
-struct EndRecord {
-  ~EndRecord() { Log("End leaks=" + std::to_string(Current().live.size())); }
-} endRecord;
-#endif
 
 }  // namespace
 

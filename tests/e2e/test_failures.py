@@ -8,8 +8,7 @@ import unittest
 
 import morvit_e2e as e2e
 
-NAME = os.path.basename(e2e.PROBE).encode()
-PROBE = re.escape(NAME)
+PROBE = re.escape(os.path.basename(e2e.PROBE).encode())
 ADDRESS = rb"[0-9A-F]{8,16}"
 LABEL = b"SysMem Read (Secs, Bytes/s): " + b" " * 15
 RELEASED = b"released\r\n"
@@ -19,10 +18,6 @@ class FailureTest(unittest.TestCase):
     def test_reports(self):
         # Each case: the probe's mode, the text before the report, its class and message (a pattern).
         cases = [
-            ("own", RELEASED, b"Exception", rb"GetMem fail \[Size = 1228800\]\."),
-            ("dot", RELEASED, b"Exception", rb"Test Blt Fail 88760248h Ends with a stop\."),
-            ("empty", RELEASED, b"Exception", b""),
-            ("midline", LABEL + RELEASED, b"Exception", rb"WaitForOpComplete Lock Fail \[887601AEh Surface busy\.\]\."),
             ("read", RELEASED, b"EAccessViolation", rb"Access violation at address (?P<at>%s) in module '%s'\. Read "
              rb"of address 00000010\." % (ADDRESS, PROBE)),
             ("write", RELEASED, b"EAccessViolation", rb"Access violation at address %s in module '%s'\. Write of "
@@ -66,17 +61,6 @@ class FailureTest(unittest.TestCase):
                 self.assertEqual(result.status, 1)
                 if e2e.IS_WIN32 and mode == "read":  # mapped at its preferred base
                     self.assertEqual(int(match["at"], 16) - 0x400000, int(match["offset"], 16))
-
-    def test_report_is_cut_at_1023_characters_and_ends_a_file(self):
-        result = e2e.run(["long"], e2e.PROBE)
-        self.assertEqual(result.status, 1)
-        self.assertRegex(result.stdout, re.compile(rb"\Areleased\r\nException Exception in module " + PROBE
-                                                   + e2e.LOCATION + b"L{%d}\r\n\\Z" % (979 - len(NAME))))
-        with open(self.id(), "w+b") as out:
-            self.assertEqual(e2e.run(["own"], e2e.PROBE, stdout=out).status, 1)
-            out.seek(0)
-            self.assertTrue(out.read().endswith(b"\nGetMem fail [Size = 1228800].\r\n"))
-        os.remove(self.id())
 
     def test_runs_that_end_normally(self):
         # Repeated faults are each converted with clean-up; released buffers give their address space back;

@@ -1,7 +1,7 @@
 // Runs one failure of the kind its argument names inside the program's outermost frame, holding a
 // resource whose release it reports, so that tests see the exact report, the exit status and the clean-up.
-//   fault_probe own|midline|dot|empty|long|read|write|fdiv|invalid|intdiv|kernel|timed-divide|timed-convert
-//               |foreign|repeat|pages|controlword|raise HEX
+//   fault_probe read|write|fdiv|invalid|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages
+//               |controlword|raise HEX
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -81,15 +81,6 @@ void RepeatedFaults() {
 
 void Body() {
   HeldResource held;
-  if (mode == "own") Raise(kExceptionClass, Format("GetMem fail [Size = %d]", 1228800));
-  if (mode == "midline") {
-    Output().WriteText("SysMem Read (Secs, Bytes/s):                ");
-    Output().EndStatement();
-    Raise(kExceptionClass, "WaitForOpComplete Lock Fail [887601AEh Surface busy.]");
-  }
-  if (mode == "dot") Raise(kExceptionClass, "Test Blt Fail 88760248h Ends with a stop.");
-  if (mode == "empty") Raise(kExceptionClass, "");
-  if (mode == "long") Raise(kExceptionClass, std::string(1100, 'L'));
   if (mode == "read") WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
   if (mode == "write") *reinterpret_cast<volatile int*>(writeAddress) = 1;
   if (mode == "fdiv") WriteLine(RealText(platform::DivideExtended(1.0L, zero), 4));

@@ -7,6 +7,7 @@
 
 #include "app/RunState.h"
 #include "console/Failure.h"
+#include "console/FailureReport.h"
 #include "console/OutputChannel.h"
 #include "display/DirectDraw.h"
 #include "measure/TimedSection.h"
@@ -175,6 +176,17 @@ TEST(TimedSection, ReportLines) {
     // On a console the label is written before the start counter is read, the line after the stop.
     EXPECT_EQ(captured.events.substr(0, 7), "44 r r ");
     EXPECT_EQ(platform::StoreControlWord() & ~0x40, platform::kProgramControlWord) << "rounding put back";
+  }
+}
+
+TEST(FailureReport, Texts) {
+  // A message gets a full stop unless it ends with one; the whole text is cut after 1,023 characters.
+  const std::string head = "Exception Exception in module " + platform::ProgramFileName() + " at 00000000.\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"GetMem fail [Size = 1228800]", "GetMem fail [Size = 1228800]."}, {"Ends with a stop.", "Ends with a stop."},
+      {"", ""}, {std::string(1100, 'L'), std::string(1023 - head.size(), 'L')}};
+  for (const auto& [message, text] : cases) {
+    EXPECT_EQ(FailureReportText(Failure(kExceptionClass, message, 0)), head + text);
   }
 }
 
