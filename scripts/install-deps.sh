@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev python3 python3-matplotlib
+  cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3 python3-matplotlib
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 xvfb
   libx11-6:i386 libxext6:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
