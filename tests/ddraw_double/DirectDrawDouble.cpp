@@ -1,5 +1,5 @@
 // A scripted stand-in for ddraw.dll. MORVIT_DDRAW_SCRIPT names a file of lines (%HH in a text is byte HH):
-//   device <{GUID}|none> <description> <name>   the first one replaces Wine's two devices
+//   device guid|none <description> <name>       the first one replaces Wine's two devices
 //   no-devices                                   an empty device list
 //   surface <width> <height> <pitch> <bpp>       the primary's geometry (default 1024 768 4096 32)
 //   fail <call> <hex code>                       that call does nothing and returns the code
@@ -7,10 +7,10 @@
 // MORVIT_DDRAW_LOG names the record: "<call> <Method> <object> <argument> -> <result>" for every call but
 // AddRef and Release, numbered from 1; "+ <object>" when one is created, "- <object>" when its last
 // reference goes; "! <misuse>" (a call on a released object, an unused method).
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,19 +20,14 @@ using namespace morvit;
 
 namespace {
 
-struct Device {
-  bool hasGuid;
-  GUID guid;
-  std::string description, name;
-};
+struct Device { bool hasGuid; GUID guid; std::string description, name; };
 
 struct Script {
-  std::vector<Device> devices = {{false, {}, "DirectDraw HAL", "display"},
-                                 {true, {0x4D4F5256, 0x4954, 0x11D2, {0x80, 0, 'D', 'I', 'S', 'P', 'L', '1'}},
-                                  "WineD3D DirectDraw Emulation", "\\\\.\\DISPLAY1"}};
-  unsigned width = 1024, height = 768, bpp = 32, call = 0;
+  GUID guid = {0x4D4F5256, 0x4954, 0x11D2, {0x80, 0, 'D', 'I', 'S', 'P', 'L', '1'}};  // the one device GUID there is
+  std::vector<Device> devices = {{false, {}, "DirectDraw HAL", "display"}, {true, guid, "WineD3D DirectDraw Emulation", "\\\\.\\DISPLAY1"}};
+  unsigned width = 1024, height = 768, bpp = 32, calls = 0;
   int pitch = 4096;
-  std::vector<std::pair<unsigned, unsigned>> failures;
+  std::map<unsigned, unsigned> failures;  // call number: result
   bool faultingLock = false, ownDevices = false;
   std::FILE* log = nullptr;
 };
@@ -49,25 +44,18 @@ Script& Current() {
     const char* path = std::getenv("MORVIT_DDRAW_SCRIPT");
     std::FILE* file = path ? std::fopen(path, "r") : nullptr;
     for (char line[512], a[512], b[512], c[512]; file && std::fgets(line, sizeof line, file);) {
-      unsigned g[11] = {}, x, y;
+      unsigned x, y;
       if (std::sscanf(line, "device %511s %511s %511s", a, b, c) == 3 || std::strncmp(line, "no-devices", 10) == 0) {
         if (!s->ownDevices) s->devices.clear();
         s->ownDevices = true;
-        if (line[0] == 'n') continue;
-        const bool hasGuid = std::sscanf(a, "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &g[0], &g[1], &g[2], &g[3], &g[4],
-                                         &g[5], &g[6], &g[7], &g[8], &g[9], &g[10]) == 11;
-        GUID guid = {g[0], uint16_t(g[1]), uint16_t(g[2]), {}};
-        for (int i = 0; i < 8; ++i) guid.Data4[i] = uint8_t(g[3 + i]);
-        s->devices.push_back({hasGuid, guid, Unescape(b), Unescape(c)});
+        if (line[0] == 'd') s->devices.push_back({a[0] == 'g', s->guid, Unescape(b), Unescape(c)});
       }
       std::sscanf(line, "surface %u %u %d %u", &s->width, &s->height, &s->pitch, &s->bpp);
-      if (std::sscanf(line, "fail %u %x", &x, &y) == 2) s->failures.push_back({x, y});
+      if (std::sscanf(line, "fail %u %x", &x, &y) == 2) s->failures[x] = y;
       s->faultingLock |= std::strncmp(line, "fault-lock", 10) == 0;
     }
-    if (file) std::fclose(file);
     const char* log = std::getenv("MORVIT_DDRAW_LOG");
-    s->log = log ? std::fopen(log, "w") : nullptr;
-    return s;
+    return s->log = log ? std::fopen(log, "w") : nullptr, file && std::fclose(file), s;
   }();
   return *script;
 }
@@ -76,22 +64,15 @@ void Log(const std::string& line) {
   if (Current().log) std::fprintf(Current().log, "%s\n", line.c_str()), std::fflush(Current().log);
 }
 
-// One numbered call: the script's result for it, if any, replaces what the call would return.
+// One numbered call: the script's result for it, if any, replaces what it does and returns.
 struct Call {
-  unsigned number = ++Current().call;
-  bool scripted = false;
-  HRESULT forced = DD_OK;
-  Call() {
-    for (const auto& [call, code] : Current().failures) {
-      if (call == number) scripted = true, forced = HRESULT(code);
-    }
-  }
+  unsigned number = ++Current().calls;
+  bool scripted = Current().failures.count(number) != 0;
   HRESULT Done(HRESULT result, const char* method, const std::string& object, unsigned argument) const {
     char line[160];
-    result = scripted ? forced : result;
+    result = scripted ? HRESULT(Current().failures[number]) : result;
     std::snprintf(line, sizeof line, "%u %s %s %08X -> %08X", number, method, object.c_str(), argument, unsigned(result));
-    Log(line);
-    return result;
+    return Log(line), result;
   }
 };
 
@@ -100,21 +81,17 @@ struct Object {
   ULONG refs = 1;
   explicit Object(std::string n) : name(std::move(n)) { Log("+ " + name); }
   ULONG Add() { return refs ? ++refs : (Log("! AddRef of released " + name), 0); }
-  ULONG Drop() {
-    if (refs == 0) return Log("! Release of released " + name), 0;
-    return --refs > 0 ? refs : (Log("- " + name), 0);
-  }
+  ULONG Drop() { return refs == 0 ? (Log("! Release of released " + name), 0) : --refs ? refs : (Log("- " + name), 0); }
   bool Gone(const char* method) { return refs == 0 && (Log(std::string("! ") + method + " on released " + name), true); }
 };
 
 #define UNUSED(method) \
   HRESULT MORVIT_STDCALL method() override { return Log("! unused " #method), HRESULT(0x80004001u); }
-#define COM_OBJECT                                                               \
-  HRESULT MORVIT_STDCALL QueryInterface(const GUID&, void** object) override { \
-    return *object = nullptr, HRESULT(0x80004002u);                             \
-  }                                                                              \
-  ULONG MORVIT_STDCALL AddRef() override { return Add(); }                       \
+#define COM_OBJECT                                                                                                   \
+  HRESULT MORVIT_STDCALL QueryInterface(const GUID&, void** object) override { return *object = nullptr, kNoInterface; } \
+  ULONG MORVIT_STDCALL AddRef() override { return Add(); }                                                          \
   ULONG MORVIT_STDCALL Release() override { return Drop(); }
+constexpr HRESULT kNoInterface = HRESULT(0x80004002u), kInvalidParams = HRESULT(0x80070057u);
 
 class Surface final : public IDirectDrawSurface7, Object {
  public:
@@ -129,40 +106,34 @@ class Surface final : public IDirectDrawSurface7, Object {
   UNUSED(SetOverlayPosition) UNUSED(SetPalette)
 
   HRESULT MORVIT_STDCALL Blt(RECT*, IDirectDrawSurface7* source, RECT*, DWORD flags, void*) override {
-    const Call call;
     auto* from = static_cast<Surface*>(source);
-    HRESULT result = Gone("Blt") || from == nullptr || from->Gone("Blt") ? DDERR_GENERIC
-                     : locked_ || from->locked_                         ? DDERR_SURFACEBUSY
-                                                                        : DD_OK;
-    if (result == DD_OK && !call.scripted) std::memmove(Memory(), from->Memory(), std::min(Bytes(), from->Bytes()));
-    return call.Done(result, "Blt", name + "<" + (from ? from->name : "null"), flags);
+    const bool gone = Gone("Blt") || from == nullptr || from->Gone("Blt");
+    return Call().Done(gone ? DDERR_GENERIC : locked_ || from->locked_ ? DDERR_SURFACEBUSY : DD_OK, "Blt",
+                       name + "<" + (from ? from->name : "null"), flags);
   }
   HRESULT MORVIT_STDCALL GetSurfaceDesc(DDSURFACEDESC2* desc) override {
     const Call call;
-    return call.Done(Describe(desc, nullptr, call.scripted || Gone("GetSurfaceDesc")), "GetSurfaceDesc", name,
-                     desc ? desc->dwSize : 0);
+    return call.Done(Describe(desc, nullptr, call.scripted), "GetSurfaceDesc", name, desc ? desc->dwSize : 0);
   }
   HRESULT MORVIT_STDCALL Lock(RECT*, DDSURFACEDESC2* desc, DWORD flags, void*) override {
     const Call call;
-    void* address = name == "primary" && Current().faultingLock ? reinterpret_cast<void*>(0x10) : Memory();
-    HRESULT result = locked_ ? DDERR_SURFACEBUSY : Describe(desc, address, call.scripted || Gone("Lock"));
+    // The primary's own memory is made when first used: a refused system-memory buffer of its size must be reachable.
+    if (memory_ == nullptr) memory_ = (own_.resize(size_t(desc_.lPitch) * desc_.dwHeight), own_.data());
+    void* address = name == "primary" && Current().faultingLock ? reinterpret_cast<void*>(0x10) : memory_;
+    const HRESULT result = locked_ ? DDERR_SURFACEBUSY : Describe(desc, address, call.scripted);
     locked_ |= result == DD_OK && !call.scripted;
     return call.Done(result, "Lock", name, flags);
   }
   HRESULT MORVIT_STDCALL Unlock(RECT*) override {
     const Call call;
     const HRESULT result = locked_ ? DD_OK : DDERR_NOTLOCKED;
-    if (!call.scripted && !Gone("Unlock")) locked_ = false;
+    locked_ &= call.scripted || Gone("Unlock");
     return call.Done(result, "Unlock", name, 0);
   }
 
  private:
-  size_t Bytes() const { return size_t(desc_.lPitch) * desc_.dwHeight; }
-  // The primary's own memory, made when first used: a refused system-memory buffer of its size must
-  // still be reachable.
-  char* Memory() { return memory_ ? memory_ : (own_.resize(Bytes()), memory_ = own_.data()); }
   HRESULT Describe(DDSURFACEDESC2* desc, void* address, bool skip) {
-    if (desc == nullptr || desc->dwSize != kSurfaceDescSize) return HRESULT(0x80070057u);
+    if (desc == nullptr || desc->dwSize != kSurfaceDescSize || Gone("a description")) return kInvalidParams;
     if (!skip) *desc = desc_, desc->lpSurface = address;
     return DD_OK;
   }
@@ -183,21 +154,17 @@ class DirectDraw final : public IDirectDraw7, Object {
 
   HRESULT MORVIT_STDCALL CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, IUnknown*) override {
     const Call call;
-    *surface = nullptr;
     const bool primary = (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
     // A system-memory surface needs the caller's memory.
-    HRESULT result = primary || (desc->dwFlags & DDSD_LPSURFACE) ? DD_OK : HRESULT(0x80070057u);
-    result = call.Done(Gone("CreateSurface") ? DDERR_GENERIC : result, "CreateSurface", name, desc->ddsCaps.dwCaps);
+    HRESULT result = Gone("CreateSurface") ? DDERR_GENERIC : primary || (desc->dwFlags & DDSD_LPSURFACE) ? DD_OK : kInvalidParams;
+    result = call.Done(result, "CreateSurface", name, desc->ddsCaps.dwCaps);
+    *surface = nullptr;
     if (call.scripted || result != DD_OK) return result;
+    const Script& s = Current();
     DDSURFACEDESC2 made = *desc;
-    if (primary) {
-      const Script& s = Current();
-      made.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT;
-      made.dwWidth = s.width, made.dwHeight = s.height, made.lPitch = s.pitch;
-      made.ddpfPixelFormat.dwSize = sizeof made.ddpfPixelFormat, made.ddpfPixelFormat.dwRGBBitCount = s.bpp;
-    }
-    *surface = new Surface(primary ? "primary" : "sysmem", made, primary ? nullptr : desc->lpSurface);
-    return result;
+    if (primary) made.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT, made.dwWidth = s.width,
+                 made.dwHeight = s.height, made.lPitch = s.pitch, made.ddpfPixelFormat.dwRGBBitCount = s.bpp;
+    return *surface = new Surface(primary ? "primary" : "sysmem", made, primary ? nullptr : desc->lpSurface), result;
   }
   HRESULT MORVIT_STDCALL SetCooperativeLevel(void*, DWORD flags) override {
     return Call().Done(DD_OK, "SetCooperativeLevel", name, flags);
@@ -206,25 +173,18 @@ class DirectDraw final : public IDirectDraw7, Object {
 
 }  // namespace
 
-extern "C" {
-
-HRESULT MORVIT_STDCALL DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA callback, void* context, DWORD flags) {
+extern "C" HRESULT MORVIT_STDCALL DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA callback, void* context, DWORD flags) {
   const Call call;
   const HRESULT result = call.Done(DD_OK, "DirectDrawEnumerateExA", "-", flags);
-  if (call.scripted) return result;
   // Copies that live for the callback only, as a driver's would.
-  for (Device d : Current().devices) {
+  for (Device d : call.scripted ? std::vector<Device>() : Current().devices) {
     if (!callback(d.hasGuid ? &d.guid : nullptr, d.description.data(), d.name.data(), context, nullptr)) break;
   }
-  return DD_OK;
-}
-
-HRESULT MORVIT_STDCALL DirectDrawCreateEx(GUID* guid, void** directDraw, const GUID&, IUnknown*) {
-  const Call call;
-  *directDraw = nullptr;
-  const HRESULT result = call.Done(DD_OK, "DirectDrawCreateEx", "-", guid ? guid->Data1 : 0xFFFFFFFFu);
-  if (!call.scripted) *directDraw = static_cast<IDirectDraw7*>(new DirectDraw);
   return result;
 }
 
-}  // extern "C"
+extern "C" HRESULT MORVIT_STDCALL DirectDrawCreateEx(GUID* guid, void** directDraw, const GUID&, IUnknown*) {
+  const Call call;
+  *directDraw = call.scripted ? nullptr : static_cast<IDirectDraw7*>(new DirectDraw);
+  return call.Done(DD_OK, "DirectDrawCreateEx", "-", guid ? guid->Data1 : 0xFFFFFFFFu);
+}

@@ -1,13 +1,11 @@
-// Runs one failure of the kind its argument names inside the program's outermost frame, holding a
-// resource whose release it reports, so that tests see the exact report, the exit status and the clean-up.
-//   fault_probe read|write|fdiv|invalid|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages
-//               |controlword|raise HEX
+// Runs the failure its argument names inside the program's outermost frame, holding a resource whose release
+// it reports, so that tests see the exact report, the exit status and the clean-up:
+//   fault_probe read|write|fdiv|invalid|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages|raise HEX
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "app/RunState.h"
-#include "console/Failure.h"
 #include "console/FailureReport.h"
 #include "console/OutputChannel.h"
 #include "measure/MorvitUtl.h"
@@ -21,21 +19,13 @@ namespace {
 using namespace morvit;
 
 std::string mode, argument;
-
-void WriteLine(const std::string& text) {
-  Output().WriteText(text);
-  Output().EndLine();
-  Output().CheckOutput();
-}
-
-// Stands for what the program holds when a failure leaves it (its device and surface references).
-struct HeldResource {
-  ~HeldResource() { WriteLine("released"); }
-};
-
 volatile uintptr_t readAddress = 0x10, writeAddress = 0x20;
 volatile long double zero = 0.0L;
 volatile int integerZero = 0;
+
+void WriteLine(const std::string& text) {
+  Output().WriteText(text), Output().EndLine(), Output().CheckOutput();
+}
 
 // The processor's own fault is wanted here, not the sanitizer's report of the same division.
 __attribute__((no_sanitize_undefined)) int DivideBy(int divisor) { return 7 / divisor; }
@@ -44,17 +34,15 @@ __attribute__((no_sanitize_undefined)) int DivideBy(int divisor) { return 7 / di
 void TimedTest(uint32_t dwordCount, int32_t passes, int64_t frequency) {
   RunState state;
   std::memset(&state, 0, sizeof state);
-  state.DwordCount = dwordCount;
-  state.Frequency = frequency;
+  state.DwordCount = dwordCount, state.Frequency = frequency;
   platform::CurrentServices().queryCounter = [] {
     static int64_t tick = 0;
     return tick++;
   };
-  BeginTest(state, "SysMem Read");
-  EndTest(state, passes);
+  BeginTest(state, "SysMem Read"), EndTest(state, passes);
 }
 
-// Faults of every kind in turn, each caught here; after each the x87 unit must be as the program set it.
+// Faults of four kinds in turn, each caught here; after each the x87 unit must be as the program set it.
 void RepeatedFaults() {
   int faults = 0, releases = 0, unclean = 0;
   for (int i = 0; i < 300; ++i) {
@@ -64,27 +52,24 @@ void RepeatedFaults() {
         ~Counted() { ++*releases; }
       } counted{&releases};
       if (i % 4 == 0) (void)*reinterpret_cast<volatile int*>(readAddress);
-      if (i % 4 == 1) (void)platform::DivideExtended(1.0L, zero);
-      if (i % 4 == 2) (void)platform::DivideExtended(0.0L, zero);
-      if (i % 4 == 3) (void)platform::ConvertExtendedToInt64(1e19L);
+      (void)(i % 4 == 3 ? platform::ConvertExtendedToInt64(1e19L) : platform::DivideExtended(i % 4 - 1, zero));
     } catch (const Failure&) {
       ++faults;
     }
     uint16_t environment[14];  // control, status and tag words first
     asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(environment));
-    const bool clean = (environment[0] & ~0x40) == platform::kProgramControlWord && (environment[2] & 0x383F) == 0 &&
-                       environment[4] == 0xFFFF;
-    unclean += !clean;
+    unclean += (environment[0] & ~0x40) != platform::kProgramControlWord || (environment[2] & 0x383F) || environment[4] != 0xFFFF;
   }
   WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
 }
 
 void Body() {
-  HeldResource held;
+  struct HeldResource {
+    ~HeldResource() { WriteLine("released"); }  // stands for the run's device and surfaces
+  } held;
   if (mode == "read") WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
   if (mode == "write") *reinterpret_cast<volatile int*>(writeAddress) = 1;
-  if (mode == "fdiv") WriteLine(RealText(platform::DivideExtended(1.0L, zero), 4));
-  if (mode == "invalid") WriteLine(RealText(platform::DivideExtended(0.0L, zero), 4));
+  if (mode == "fdiv" || mode == "invalid") WriteLine(RealText(platform::DivideExtended(mode == "fdiv", zero), 4));
   if (mode == "intdiv") WriteLine(std::to_string(DivideBy(integerZero)));
   if (mode == "kernel") ReadDWords(reinterpret_cast<const void*>(readAddress), 4);
   if (mode == "timed-divide") TimedTest(1, 1, 0);
@@ -95,16 +80,12 @@ void Body() {
     WriteLine(std::to_string(length(reinterpret_cast<const char*>(readAddress))));
   }
   if (mode == "repeat") RepeatedFaults();
-  if (mode == "pages") {
-    // Buffers that were released give their address space back: 16 x 300 MiB exceed a 32-bit process's.
-    for (int i = 0; i < 16; ++i) {
-      void* block = nullptr;
-      AllocPages(block, 300 << 20);
-      FreePages(block);
-    }
-    WriteLine("pages released");
+  // Buffers that were released give their address space back: 16 x 300 MiB exceed a 32-bit process's.
+  for (int i = 0; i < 16 && mode == "pages"; ++i) {
+    void* block = nullptr;
+    AllocPages(block, 300 << 20), FreePages(block);
   }
-  if (mode == "controlword") WriteLine(Format("%04X", platform::StoreControlWord()));
+  if (mode == "pages") WriteLine("pages released");
   if (mode == "raise") RaiseCode(static_cast<uint32_t>(std::strtoul(argument.c_str(), nullptr, 16)));
 }
 

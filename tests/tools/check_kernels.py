@@ -47,9 +47,9 @@ def check(name, body):
     # The count is tested before the first element: a zero count skips the loop.
     assert texts[guard - 2] == "test %s,%s" % (groups["n"], groups["n"]) and re.fullmatch(
         r"j[ez] %x\b.*" % body[end + 1][0], texts[guard - 1]), texts[guard - 2:guard]
-    x87 = lambda part: [t for t in part if t.startswith("f")]
-    assert [re.fullmatch(p, t) is not None for t, p in zip(x87(texts[:guard]), before)] == [True] * len(before)
-    assert len(x87(texts[:guard])) == len(before) and x87(texts[end + 1:]) == [p.replace("\\", "") for p in after]
+    # Nothing else of the x87 unit outside the loop.
+    x87 = [t for t in texts[:guard] + texts[end + 1:] if t.startswith("f")]
+    assert len(x87) == len(before + after) and all(re.fullmatch(p, t) for t, p in zip(x87, before + after)), x87
 
 
 def main():

@@ -1,12 +1,11 @@
-// The output channel, its field formats and the report line, over a standard output captured through the
-// platform layer, with counter values supplied the same way.
+// The output channel, its field formats, the report line and the failure report, over a standard output
+// and a counter supplied through the platform layer.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 
 #include "app/RunState.h"
-#include "console/Failure.h"
 #include "console/FailureReport.h"
 #include "console/OutputChannel.h"
 #include "display/DirectDraw.h"
@@ -18,144 +17,93 @@ namespace {
 
 using platform::StreamKind;
 
-// What reached the platform: every write's bytes as one text, and the write sizes with counter reads
-// among them ("128 r 6"). The write numbered failWrite fails with failError.
-struct Captured {
-  StreamKind kind = StreamKind::Disk;
-  bool available = true;
-  std::string text, events;
-  size_t writes = 0, failWrite = 0;
-  int32_t failError = 0;
-  std::vector<int64_t> counter;
-};
-Captured captured;
+// What reached the platform: the bytes written, and the write sizes with counter reads among them
+// ("44 r r 80"). The write numbered failWrite fails with failError.
+struct Captured { StreamKind kind; std::string text, events; size_t writes, failWrite; int32_t failError; std::vector<int64_t> counter; } captured;
 
-struct Capture {
-  explicit Capture(StreamKind kind, bool available = true) {
-    captured = Captured();
-    captured.kind = kind, captured.available = available;
-    platform::Services& services = platform::CurrentServices();
-    services.openStandardOutput = [] { return platform::StandardOutput{captured.available, captured.kind}; };
-    services.writeStandardOutput = [](const char* bytes, size_t count) {
-      captured.events += std::to_string(count) + " ";
-      if (captured.failWrite != 0 && ++captured.writes == captured.failWrite) return captured.failError;
-      captured.text.append(bytes, count);
-      return 0;
-    };
-    services.queryCounter = [] {
-      captured.events += "r ";
-      const int64_t value = captured.counter.empty() ? 0 : captured.counter.front();
-      if (!captured.counter.empty()) captured.counter.erase(captured.counter.begin());
-      return value;
-    };
-    Output().Reset();
-  }
-  ~Capture() {
-    Output().Reset();
-    platform::Restore();
-  }
-  // The text after passing on what is still buffered.
-  std::string Text() {
-    Output().FlushAtExit();
-    return captured.text;
-  }
-};
-
-// The failure a step raises, as "Class: message", or "" when none.
-std::string Raised(const std::function<void()>& step) {
+// Runs step on a fresh channel over that standard output; returns what it raised ("Class: message").
+std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& step) {
+  captured = Captured{kind, "", "", 0, 0, 0, {}};
+  platform::Services& services = platform::CurrentServices();
+  services.openStandardOutput = [] { return platform::StandardOutput{true, captured.kind}; };
+  services.writeStandardOutput = [](const char* bytes, size_t count) {
+    captured.events += std::to_string(count) + " ";
+    if (++captured.writes == captured.failWrite) return captured.failError;
+    return captured.text.append(bytes, count), 0;
+  };
+  services.queryCounter = [] {
+    captured.events += "r ";
+    if (captured.counter.empty()) return int64_t{0};
+    const int64_t value = captured.counter.front();
+    return captured.counter.erase(captured.counter.begin()), value;
+  };
+  Output().Reset();
+  std::string raised;
   try {
-    step();
+    step(Output());
   } catch (const Failure& failure) {
-    return failure.ClassName() + ": " + failure.Message();
+    raised = failure.ClassName() + ": " + failure.Message();
   }
-  return "";
+  Output().FlushAtExit(), Output().Reset(), platform::Restore();
+  return raised;
 }
 
 TEST(Output, FieldsIntegersBooleansAndReals) {
-  Capture capture(StreamKind::Disk);
-  OutputChannel& out = Output();
-  for (int32_t width : {5, 3, 2, 0, -3}) out.WriteText("abc", width), out.WriteChar('|');
-  out.WriteText("", 4), out.WriteText("", -2), out.WriteZText("|"), out.WriteInt64(3355, 6), out.WriteChar('|');
-  out.WriteInt64(1234567, 3), out.WriteInt(0), out.WriteInt(-2147483647 - 1), out.WriteInt64(INT64_MIN, 21);
-  out.WriteBool(true), out.WriteBool(false), out.WriteText("x", 300), out.WriteReal(1.5, 300, 1);
-  for (double value : {1.25, 0.0, 9.99996, 1234.5, 0.00015, 2.00005, -0.0, -0.00001}) out.WriteReal(value, 8, 4);
-  out.WriteReal(12.5, 0, 0), out.WriteReal(99.99995, 0, 4), out.WriteReal(1e20, 0, 2), out.WriteReal(0.1, 0, 25);
-  out.EndLine();
-  EXPECT_EQ(capture.Text(), "  abc|abc|abc|abc|abc|    |  3355|12345670-2147483648 -9223372036854775808TRUEFALSE" +
-                                std::string(299, ' ') + "x" + std::string(252, ' ') + "1.5  1.2500  0.0000 10.0000"
-                                "1234.5000  0.0002  2.0000 -0.0000 -0.00001399.9999100000000000000000000.00"
-                                "0.1000000000000000100000000\r\n");
+  Capture(StreamKind::Disk, [](OutputChannel& out) {
+    for (int32_t width : {5, 3, 2, 0, -3}) out.WriteText("abc", width), out.WriteChar('|');
+    out.WriteText("", 4), out.WriteText("", -2), out.WriteZText("|"), out.WriteInt64(3355, 6), out.WriteChar('|');
+    out.WriteInt64(1234567, 3), out.WriteInt(0), out.WriteInt(-2147483647 - 1), out.WriteInt64(INT64_MIN, 21);
+    out.WriteBool(true), out.WriteBool(false), out.WriteText("x", 300), out.WriteReal(1.5, 300, 1);
+    for (double value : {1.25, 0.0, 9.99996, 1234.5, 0.00015, 2.00005, -0.0, -0.00001}) out.WriteReal(value, 8, 4);
+    out.WriteReal(12.5, 0, 0), out.WriteReal(99.99995, 0, 4), out.WriteReal(1e20, 0, 2), out.WriteReal(0.1, 0, 25);
+    out.EndLine();
+  });
+  EXPECT_EQ(captured.text, "  abc|abc|abc|abc|abc|    |  3355|12345670-2147483648 -9223372036854775808TRUEFALSE" +
+                               std::string(299, ' ') + "x" + std::string(252, ' ') + "1.5  1.2500  0.0000 10.0000"
+                               "1234.5000  0.0002  2.0000 -0.0000 -0.00001399.9999100000000000000000000.00"
+                               "0.1000000000000000100000000\r\n");
 }
 
 TEST(Output, WritesAndErrors) {
-  // Each case: the stream, the write that starts failing (0: none) and its error number, the statements,
-  // then the platform writes, the text that reached it and what the last CheckOutput raised.
-  const struct {
-    StreamKind kind;
-    size_t failWrite;
-    int32_t error;
-    std::function<void(OutputChannel&)> statements;
-    const char* writes;
-    std::string text;
-    const char* raised;
-  } cases[] = {
-      {StreamKind::Disk, 0, 0,
-       [](OutputChannel& o) { o.WriteText("short"), o.EndLine(), o.WriteText(std::string(300, 'x')), o.EndStatement(); },
+  // Each case: the stream, the write that fails (0: none) and its error number, the statements; then the
+  // platform writes, the text that reached it and what the last CheckOutput raised.
+  const struct { StreamKind kind; size_t failWrite; int32_t error; std::function<void(OutputChannel&)> statements;
+                 const char* writes; std::string text; const char* raised; } cases[] = {
+      {StreamKind::Disk, 0, 0, [](OutputChannel& o) { o.WriteText("short"), o.EndLine(), o.WriteText(std::string(300, 'x')); },
        "128 128 51 ", "short\r\n" + std::string(300, 'x'), ""},
-      // A buffer that an item fills exactly is written when the next item comes, not before.
-      // So its failure is reported at the statement that brought the next item, and drops that item.
-      {StreamKind::Pipe, 1, 6,
-       [](OutputChannel& o) {
-         o.WriteText(std::string(126, 'a')), o.EndLine(), o.CheckOutput(), o.WriteChar('b'), o.EndLine();
-       },
+      // A buffer that an item fills exactly is written when more comes: its failure is reported at the
+      // statement that brought more, and drops that item.
+      {StreamKind::Pipe, 1, 6, [](OutputChannel& o) { o.WriteText(std::string(126, 'a')), o.EndLine(), o.CheckOutput(),
+                                                      o.WriteChar('b'), o.EndLine(); },
        "128 2 ", "\r\n", "EInOutError: I/O error 6"},
-      {StreamKind::Character, 0, 0,
-       [](OutputChannel& o) { o.WriteText("label "), o.EndStatement(), o.WriteText("rest"), o.EndLine(); },
+      {StreamKind::Character, 0, 0, [](OutputChannel& o) { o.WriteText("label "), o.EndStatement(), o.WriteText("rest"), o.EndLine(); },
        "6 6 ", "label rest\r\n", ""},
       // A failed write drops the rest of its item; the statement's next items are still written.
-      {StreamKind::Disk, 1, 112,
-       [](OutputChannel& o) { o.WriteText(std::string(200, 'a')), o.WriteText("next"), o.EndLine(); },
+      {StreamKind::Disk, 1, 112, [](OutputChannel& o) { o.WriteText(std::string(200, 'a')), o.WriteText("next"), o.EndLine(); },
        "128 6 ", "next\r\n", "EInOutError: I/O error 112"},
       {StreamKind::Character, 1, 5, [](OutputChannel& o) { o.WriteText("denied"), o.EndLine(); }, "8 ", "",
        "EInOutError: File access denied"},
-      {StreamKind::Unknown, 0, 0, [](OutputChannel& o) { o.WriteText("lost"), o.EndLine(); }, "", "",
-       "EInOutError: I/O error 103"},
+      {StreamKind::Unknown, 0, 0, [](OutputChannel& o) { o.WriteText("lost"), o.EndLine(); }, "", "", "EInOutError: I/O error 103"},
   };
   for (const auto& c : cases) {
-    Capture capture(c.kind);
-    captured.failWrite = c.failWrite, captured.failError = c.error;
-    EXPECT_EQ(Raised([&] { c.statements(Output()), Output().CheckOutput(); }), c.raised) << c.writes;
-    EXPECT_EQ(capture.Text(), c.text) << c.writes;
-    EXPECT_EQ(captured.events, c.writes);
+    const std::string raised = Capture(c.kind, [&](OutputChannel& out) {
+      captured.failWrite = c.failWrite, captured.failError = c.error;
+      c.statements(out), out.CheckOutput();
+    });
+    EXPECT_EQ(raised + "|" + captured.events + "|" + captured.text, c.raised + ("|" + (c.writes + ("|" + c.text))));
   }
-  const std::pair<int32_t, const char*> messages[] = {{2, "File not found"}, {3, "Invalid filename"},
-      {4, "Too many open files"}, {5, "File access denied"}, {100, "Read beyond end of file"}, {101, "Disk full"},
-      {106, "Invalid numeric input"}, {105, "I/O error 105"}, {-7, "I/O error -7"}};
-  for (const auto& [number, message] : messages) EXPECT_EQ(IoErrorMessage(number), message);
 }
 
 TEST(TimedSection, ReportLines) {
-  // Each case: ticks per second, words per pass, passes, start and stop counter values, and the line.
-  const struct {
-    int64_t frequency;
-    uint32_t dwords;
-    int32_t passes;
-    int64_t start, stop;
-    const char* line;
-  } cases[] = {
+  const std::string warning = "\r\n ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount";
+  // Each case: ticks per second, words per pass, passes, start and stop counter values, and the report.
+  const struct { int64_t frequency; uint32_t dwords; int32_t passes; int64_t start, stop; std::string line; } cases[] = {
       {10000000, 786432, 1000, 1000, 5001000, "  0.5000   6291456000   6291M   6G"},
-      {10000000, 786432, 1000, 1000, 5000999, "  0.5000   6291457258   6291M   6G\r\n"
-       " ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount"},
-      {10, 786432, 1000, 0, 1, "  0.1000  31457279999  31457M  31G\r\n"
-       " ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount"},
-      {1, 1, 499999, 10, 14, "  4.0000       499999      0M   0G"},
-      {1, 1, 500000, 10, 14, "  4.0000       500000      1M   0G"},
-      {1, 1, 1499999999, 10, 14, "  4.0000   1499999999   1500M   1G"},
-      {1, 1, 500000000, 10, 14, "  4.0000    500000000    500M   1G"},
-      {2, 1, 1, 0, 3, "  1.5000            2      0M   0G"},
-      {1, 1000, 0, 0, 1, "  1.0000            0      0M   0G"},
-      {1, 1, -375000, 0, 1, "  1.0000     -1500000     -1M   0G"},
-      {1, 0x20000000, 1, 0, 1, "  1.0000  -2147483648  -2147M  -2G"},
+      {10000000, 786432, 1000, 1000, 5000999, "  0.5000   6291457258   6291M   6G" + warning},
+      {10, 786432, 1000, 0, 1, "  0.1000  31457279999  31457M  31G" + warning},
+      {1, 1, 499999, 10, 14, "  4.0000       499999      0M   0G"}, {1, 1, 1499999999, 10, 14, "  4.0000   1499999999   1500M   1G"},
+      {1, 1, 500000, 10, 14, "  4.0000       500000      1M   0G"}, {2, 1, 1, 0, 3, "  1.5000            2      0M   0G"},
+      {1, 1, -375000, 0, 1, "  1.0000     -1500000     -1M   0G"}, {1, 0x20000000, 1, 0, 1, "  1.0000  -2147483648  -2147M  -2G"},
       {10, 250, 1000, 0, 10000, "1000.0000         1000      0M   0G"},
       {10000000, 786432, 1000, 77, 77, "EZeroDivide: Floating point division by zero"},
       {10000000, 786432, 0, 77, 77, "EInvalidOp: Invalid floating point operation"},
@@ -164,15 +112,15 @@ TEST(TimedSection, ReportLines) {
   };
   platform::FaultConversion faultConversion;
   for (const auto& c : cases) {
-    Capture capture(StreamKind::Character);
     RunState state;
     std::memset(&state, 0, sizeof state);
     state.Frequency = c.frequency, state.DwordCount = c.dwords, state.TimeWarningPending = true;
-    captured.counter = {c.start, c.stop};
     platform::LoadControlWord(platform::kProgramControlWord);
-    const std::string raised = Raised([&] { BeginTest(state, "SysMem Read"), EndTest(state, c.passes); });
-    EXPECT_EQ(capture.Text() + raised, "SysMem Read (Secs, Bytes/s):                " + std::string(c.line) +
-                                           (raised.empty() ? "\r\n" : "")) << c.line;
+    const std::string raised = Capture(StreamKind::Character, [&](OutputChannel&) {
+      captured.counter = {c.start, c.stop};
+      BeginTest(state, "SysMem Read"), EndTest(state, c.passes);
+    });
+    EXPECT_EQ(captured.text + raised, "SysMem Read (Secs, Bytes/s):                " + c.line + (raised.empty() ? "\r\n" : ""));
     // On a console the label is written before the start counter is read, the line after the stop.
     EXPECT_EQ(captured.events.substr(0, 7), "44 r r ");
     EXPECT_EQ(platform::StoreControlWord() & ~0x40, platform::kProgramControlWord) << "rounding put back";
@@ -185,27 +133,24 @@ TEST(FailureReport, Texts) {
   const std::pair<std::string, std::string> cases[] = {
       {"GetMem fail [Size = 1228800]", "GetMem fail [Size = 1228800]."}, {"Ends with a stop.", "Ends with a stop."},
       {"", ""}, {std::string(1100, 'L'), std::string(1023 - head.size(), 'L')}};
-  for (const auto& [message, text] : cases) {
-    EXPECT_EQ(FailureReportText(Failure(kExceptionClass, message, 0)), head + text);
-  }
+  for (const auto& [message, text] : cases) EXPECT_EQ(FailureReportText(Failure(kExceptionClass, message, 0)), head + text);
 }
 
 // A digest of every row of the result-code table: a row typed differently changes it.
 TEST(ResultText, TableDigestAndForms) {
   uint32_t digest = 2166136261u, rows = 0;
   for (uint32_t facility : {0x00000000u, 0x80000000u, 0x80040000u, 0x80070000u, 0x88760000u}) {
-   for (uint32_t code = facility; code < facility + 0x10000; ++code) {
-    const std::string message = ResultMessage(static_cast<HRESULT>(code));
-    if (message == "Unrecognized Error") continue;
-    ++rows;
-    for (char ch : std::to_string(code) + message) digest = (digest ^ static_cast<uint8_t>(ch)) * 16777619u;
-   }
+    for (uint32_t code = facility; code < facility + 0x10000; ++code) {
+      const std::string message = ResultMessage(static_cast<HRESULT>(code));
+      if (message == "Unrecognized Error") continue;
+      ++rows;
+      for (char ch : std::to_string(code) + message) digest = (digest ^ static_cast<uint8_t>(ch)) * 16777619u;
+    }
   }
   EXPECT_EQ(rows, 109u);
   EXPECT_EQ(digest, 2054230018u);
-  EXPECT_EQ(ResultText(0), "OK");
-  EXPECT_EQ(ResultText(DDERR_GENERIC), "80004005h Generic failure.");
-  EXPECT_EQ(ResultText(1), "00000001h Unrecognized Error");
+  EXPECT_EQ(ResultText(0) + "|" + ResultText(DDERR_GENERIC) + "|" + ResultText(1),
+            "OK|80004005h Generic failure.|00000001h Unrecognized Error");
 }
 
 }  // namespace
