@@ -168,13 +168,8 @@ void OutputChannel::Append(std::string_view bytes) {
 void OutputChannel::WriteField(std::string_view characters, int32_t width) {
   if (!EnsureOpen()) return;
   itemDropped_ = false;  // a failed write drops the rest of its own item only
-  static constexpr std::string_view kSpaces = "                                                                ";
-  for (size_t pad = width > 0 && static_cast<size_t>(width) > characters.size()
-                        ? static_cast<size_t>(width) - characters.size() : 0;
-       pad > 0;) {
-    const size_t n = pad < kSpaces.size() ? pad : kSpaces.size();
-    Append(kSpaces.substr(0, n));
-    pad -= n;
+  if (width > 0 && static_cast<size_t>(width) > characters.size()) {
+    Append(std::string(static_cast<size_t>(width) - characters.size(), ' '));
   }
   Append(characters);
   itemDropped_ = false;

@@ -28,7 +28,6 @@ Function Export(void* library, const char* name) {
 }  // namespace
 
 void LoadDirectDraw() {
-  if (DirectDrawEnumerateExA != nullptr && DirectDrawCreateEx != nullptr) return;
   void* library = platform::LoadSharedLibrary(kLibraryName);
   if (library == nullptr) RaiseNotAvailable(kLibraryName);
   DirectDrawEnumerateExA = Export<DirectDrawEnumerateExAFunction>(library, "DirectDrawEnumerateExA");

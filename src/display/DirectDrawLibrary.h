@@ -8,8 +8,8 @@ namespace morvit {
 
 // Loads ddraw.dll and looks up its two entry points, DirectDrawEnumerateExA first. Raises
 // "DirectDraw 7 not available [ddraw.dll]" when the library cannot be loaded, and
-// "DirectDraw 7 not available [NAME]" naming the first entry point it lacks. Once loaded, the library
-// stays for the rest of the process and later calls return at once.
+// "DirectDraw 7 not available [NAME]" naming the first entry point it lacks. The library stays loaded for
+// the rest of the process.
 void LoadDirectDraw();
 
 // The entry points, null until LoadDirectDraw has found them.

@@ -89,8 +89,9 @@ MORVIT_KERNEL void CopyDWords(const void* source, void* destination, int32_t cou
 // The 64-bit family: FILD and FISTP move a 64-bit integer exactly whatever the precision and rounding
 // control, and no integer pattern raises an x87 exception. Each loop starts a 64-byte block of code, so
 // that it never straddles one: a loop across a block boundary runs the x87 read at half the rate on
-// some processors, which would make the figure depend on where the linker put it. Each loop leaves the register stack as it
-// found it; the clobbered st registers tell the compiler the asm needs that much stack room.
+// some processors, which would make the figure depend on where the linker put it. Each loop leaves the
+// register stack as it found it; the clobbered st registers tell the compiler the asm needs that much
+// stack room.
 
 MORVIT_KERNEL void ReadQWords(const void* buffer, int32_t count) {
   asm volatile(
