@@ -7,10 +7,16 @@ import pty
 import re
 import select
 import tempfile
+import termios
 import time
 import unittest
 
 import morvit_e2e as e2e
+
+def read(path):
+    with open(path, "rb") as file:
+        return file.read()
+
 
 REPORT = rb"Exception EControlC in module \S+ at [0-9A-F]{8}\.\nControl-C hit\."
 
@@ -27,6 +33,10 @@ class InterruptTest(unittest.TestCase):
                 record, ready = os.path.join(folder, "record"), b"+ sysmem" if output else e2e.header(label).rstrip()
                 pid, terminal = pty.fork()
                 if pid == 0:
+                    # A second key would otherwise make the terminal discard output it has not passed on yet.
+                    attributes = termios.tcgetattr(0)
+                    attributes[3] |= termios.NOFLSH
+                    termios.tcsetattr(0, termios.TCSANOW, attributes)
                     if output:
                         os.dup2(os.open(os.path.join(folder, output), os.O_WRONLY | os.O_CREAT), 1)
                     command = e2e.RUNNER + [e2e.DOUBLE] + args
@@ -38,20 +48,20 @@ class InterruptTest(unittest.TestCase):
                     except OSError:
                         break
                     text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", seen)  # without control sequences and CRs
-                    if pressed is None and ready in (open(record, "rb").read() if output and os.path.exists(record) else text):
+                    if pressed is None and ready in (read(record) if output and os.path.exists(record) else text):
                         pressed = time.time()
                         for _ in range(keys):
                             os.write(terminal, b"\x03"), time.sleep(0.05)
                     shown = shown or b"Control-C hit" in text and time.time()
                 self.assertEqual(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]), 1)
                 if output:  # the file ends with the report after the label, or at a line's start
-                    self.assertRegex(open(os.path.join(folder, output), "rb").read(),
+                    self.assertRegex(read(os.path.join(folder, output)),
                                      rb"(?:%s|\r\n)" % re.escape(e2e.header(label)) + REPORT + rb"\r\n\Z")
                 else:  # Wine's console wraps lines at 80 columns; the terminal echoes the key
                     self.assertRegex(text.replace(b"\n.EXE", b".EXE"), re.escape(ready) + rb" *(?:\^C)*" + REPORT + rb"\n(?:\^C)*\Z")
                     self.assertLess(shown - pressed, 1)
                 if label == "SysMem Read":  # stopped in a kernel, the program's own code: clean-up ran
-                    e2e.released_in_reverse(self, open(record).read().splitlines())
+                    e2e.released_in_reverse(self, read(record).decode().splitlines())
 
 
 if __name__ == "__main__":
