@@ -1,6 +1,5 @@
 // A scripted stand-in for ddraw.dll. MORVIT_DDRAW_SCRIPT names a file of lines (%HH in a text is byte HH):
 //   device guid|none <description> <name>       the first one replaces Wine's two devices
-//   no-devices                                   an empty device list
 //   surface <width> <height> <pitch> <bpp>       the primary's geometry (default 1024 768 4096 32)
 //   fail <call> <hex code>                       that call does nothing and returns the code
 //   fault-lock                                   locks of the primary hand out the address 00000010
@@ -45,10 +44,9 @@ Script& Current() {
     std::FILE* file = path ? std::fopen(path, "r") : nullptr;
     for (char line[512], a[512], b[512], c[512]; file && std::fgets(line, sizeof line, file);) {
       unsigned x, y;
-      if (std::sscanf(line, "device %511s %511s %511s", a, b, c) == 3 || std::strncmp(line, "no-devices", 10) == 0) {
+      if (std::sscanf(line, "device %511s %511s %511s", a, b, c) == 3) {
         if (!s->ownDevices) s->devices.clear();
-        s->ownDevices = true;
-        if (line[0] == 'd') s->devices.push_back({a[0] == 'g', s->guid, Unescape(b), Unescape(c)});
+        s->ownDevices = true, s->devices.push_back({a[0] == 'g', s->guid, Unescape(b), Unescape(c)});
       }
       std::sscanf(line, "surface %u %u %d %u", &s->width, &s->height, &s->pitch, &s->bpp);
       if (std::sscanf(line, "fail %u %x", &x, &y) == 2) s->failures[x] = y;

@@ -1,6 +1,6 @@
 // Runs the failure its argument names inside the program's outermost frame, holding a resource whose release
 // it reports, so that tests see the exact report, the exit status and the clean-up:
-//   fault_probe read|write|fdiv|invalid|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages|raise HEX
+//   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages|raise HEX
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -69,7 +69,6 @@ void Body() {
   } held;
   if (mode == "read") WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
   if (mode == "write") *reinterpret_cast<volatile int*>(writeAddress) = 1;
-  if (mode == "fdiv" || mode == "invalid") WriteLine(RealText(platform::DivideExtended(mode == "fdiv", zero), 4));
   if (mode == "intdiv") WriteLine(std::to_string(DivideBy(integerZero)));
   if (mode == "kernel") ReadDWords(reinterpret_cast<const void*>(readAddress), 4);
   if (mode == "timed-divide") TimedTest(1, 1, 0);

@@ -1,18 +1,20 @@
-"""scripts/report over saved runs: a complete /Q /W run and an /I run under Wine; an early end and a failed blit
-against the double."""
+"""scripts/report over a saved complete /Q /W run under Wine, and over an early end of an /I run and a failed blit
+that the program gives against the double (MORVIT_DOUBLE_EXE)."""
 
-import csv, json, re, struct, subprocess, tempfile, unittest, xml.etree.ElementTree
+import csv, json, os, re, struct, subprocess, tempfile, unittest, xml.etree.ElementTree
 from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
+HERE, RAN = Path(__file__).resolve().parent, Path(tempfile.mkdtemp())
+for name, args, script in (("early", ["/I"], "fail 4 8876017C"), ("bltfail", ["3", "1", "2"], "surface 64 8 320 32\nfail 12 8876021C")):
+    (RAN / "script").write_text(script + "\n")
+    (RAN / (name + ".txt")).write_bytes(subprocess.run([os.environ["MORVIT_DOUBLE_EXE"], *args], capture_output=True,
+                                                       env=dict(os.environ, MORVIT_DDRAW_SCRIPT=str(RAN / "script"))).stdout)
 # name: TestCount, ReadCount, BltToSysCount, /W, /Q, bytes of one pass (None: no pitch printed), ending, last step
-DONE, INFO = ("complete", "Primary.UnLock"), (None,) * 5
-RUNS = {"qword": (30, 30, 30, True, True, 256000, *DONE),
-        "info": (*INFO, 256000, *DONE),
-        "early": (*INFO, None, "early_end", "PrimarySurface"),
+RUNS = {"qword": (30, 30, 30, True, True, 256000, "complete", "Primary.UnLock"),
+        "early": (None, None, None, None, None, None, "early_end", "PrimarySurface"),
         "bltfail": (3, 1, 2, False, False, None, "failure_report", "VideoMem To SysMem Blt")}
 COUNT_OF = {"VideoMem Read": 1, "VideoMem To SysMem Copy": 1, "VideoMem To SysMem Blt": 2}  # else TestCount
-FILES = {name: HERE / "fixtures" / (name + ".txt") for name in RUNS}
+FILES = {name: (HERE / "fixtures" if name == "qword" else RAN) / (name + ".txt") for name in RUNS}
 CSV_HEAD = "file line label seconds bytes_per_second megabytes gigabytes passes bytes consistent".split()
 SETTINGS = "test_count read_count blt_to_sys_count wait_after_blit qword_routines info_only".split()
 

@@ -13,10 +13,10 @@ PADDING = re.compile(r"jmp \w+ .*|(?:data16 |cs )*nop.*|xchg %ax,%ax|lea (?:0x0)
 STRING = {"ReadDWords": r"rep lods %ds:\(%[er]si\),%eax", "WriteDWords": r"rep stos %eax,%es:\(%[er]di\)",
           "CopyDWords": r"rep movsl %ds:\(%[er]si\),%es:\(%[er]di\)"}
 STEP = lambda reg: r"add \$0x8,(?P<%s>%s)" % (reg, REG)
-# The loop body of each 64-bit kernel, and its x87 instructions before the count test and after the loop.
-X87 = {"ReadQWords": ([r"fildll \((?P<p>%s)\)" % REG, r"fstp %st\(0\)", STEP("p")], [], []),
-       "WriteQWords": ([r"fld %st\(0\)", r"fistpll \((?P<p>%s)\)" % REG, STEP("p")], [r"fildll \S+"], [r"fstp %st\(0\)"]),
-       "CopyQWords": ([r"fildll \((?P<s>%s)\)" % REG, r"fistpll \((?P<d>%s)\)" % REG, STEP("s"), STEP("d")], [], [])}
+# The loop body of each 64-bit kernel.
+X87 = {"ReadQWords": [r"fildll \((?P<p>%s)\)" % REG, r"fstp %st\(0\)", STEP("p")],
+       "WriteQWords": [r"fld %st\(0\)", r"fistpll \((?P<p>%s)\)" % REG, STEP("p")],
+       "CopyQWords": [r"fildll \((?P<s>%s)\)" % REG, r"fistpll \((?P<d>%s)\)" % REG, STEP("s"), STEP("d")]}
 
 
 def check(name, body):
@@ -29,12 +29,11 @@ def check(name, body):
         rep = [i for i, text in enumerate(texts) if re.match(r"rep|lods|stos|movs|j", text)]
         assert len(rep) == 1 and re.fullmatch(STRING[name], texts[rep[0]]) and texts[rep[0] - 1] == "cld", texts
         return
-    loop, before, after = X87[name]
     back = [i for i, (at, text) in enumerate(body) if re.match(r"j\w+ (\w+)", text) and int(text.split()[1], 16) <= at]
     assert len(back) == 1 and texts[back[0]].startswith("jne"), texts
     end = back[0]
     start = next(i for i, (at, _) in enumerate(body) if at == int(texts[end].split()[1], 16))
-    groups, loop = {}, loop + [r"dec (?P<n>%s)" % REG]
+    groups, loop = {}, X87[name] + [r"dec (?P<n>%s)" % REG]
     assert end - start == len(loop), texts[start:end + 1]
     for text, pattern in zip(texts[start:end], loop):
         m = re.fullmatch(pattern, text)
@@ -47,9 +46,6 @@ def check(name, body):
     # The count is tested before the first element: a zero count skips the loop.
     assert texts[guard - 2] == "test %s,%s" % (groups["n"], groups["n"]) and re.fullmatch(
         r"j[ez] %x\b.*" % body[end + 1][0], texts[guard - 1]), texts[guard - 2:guard]
-    # Nothing else of the x87 unit outside the loop.
-    x87 = [t for t in texts[:guard] + texts[end + 1:] if t.startswith("f")]
-    assert len(x87) == len(before + after) and all(re.fullmatch(p, t) for t, p in zip(x87, before + after)), x87
 
 
 def main():

@@ -1,4 +1,4 @@
-// The output channel, its field formats, the report line and the failure report, over a standard output
+// The output channel, its field formats, the report line and the result texts, over a standard output
 // and a counter supplied through the platform layer.
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "app/RunState.h"
-#include "console/FailureReport.h"
+#include "console/Failure.h"
 #include "console/OutputChannel.h"
 #include "display/DirectDraw.h"
 #include "measure/TimedSection.h"
@@ -125,15 +125,6 @@ TEST(TimedSection, ReportLines) {
     EXPECT_EQ(captured.events.substr(0, 7), "44 r r ");
     EXPECT_EQ(platform::StoreControlWord() & ~0x40, platform::kProgramControlWord) << "rounding put back";
   }
-}
-
-TEST(FailureReport, Texts) {
-  // A message gets a full stop unless it ends with one; the whole text is cut after 1,023 characters.
-  const std::string head = "Exception Exception in module " + platform::ProgramFileName() + " at 00000000.\n";
-  const std::pair<std::string, std::string> cases[] = {
-      {"GetMem fail [Size = 1228800]", "GetMem fail [Size = 1228800]."}, {"Ends with a stop.", "Ends with a stop."},
-      {"", ""}, {std::string(1100, 'L'), std::string(1023 - head.size(), 'L')}};
-  for (const auto& [message, text] : cases) EXPECT_EQ(FailureReportText(Failure(kExceptionClass, message, 0)), head + text);
 }
 
 // A digest of every row of the result-code table: a row typed differently changes it.
