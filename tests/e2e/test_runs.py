@@ -253,9 +253,11 @@ class FailureTest(unittest.TestCase):
             closed = subprocess.run(["sh", "-c", 'exec "$@" >&-', "sh"] + RUNNER + [EXE] + args,
                                     stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
             # A pipe whose reader has gone is an output error too, not an end by a signal.
-            piped = subprocess.Popen(RUNNER + [EXE] + args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-            piped.stdout.close()
-            self.assertEqual((closed.returncode, piped.wait(timeout=120)), (1, 1), args)
+            reader, writer = os.pipe()
+            os.close(reader)  # before the program starts, so that no write of it can come first
+            piped = subprocess.run(RUNNER + [EXE] + args, stdin=subprocess.DEVNULL, stdout=writer, stderr=subprocess.DEVNULL, timeout=120)
+            os.close(writer)
+            self.assertEqual((closed.returncode, piped.returncode), (1, 1), args)
 
 
 REPORT = rb"Exception EControlC in module \S+ at [0-9A-F]{8}\.\nControl-C hit\."
@@ -263,19 +265,24 @@ REPORT = rb"Exception EControlC in module \S+ at [0-9A-F]{8}\.\nControl-C hit\."
 
 class InterruptTest(unittest.TestCase):
     def test_ctrl_c(self):
-        # Each case: the counts, the test the key interrupts and the keys pressed, once the terminal shows the
-        # test's label, which a console gets when its statement ends.
-        for args, label, keys in ((["100000"], "SysMem Read", 1), (["1", "1", "1000000"], "VideoMem To SysMem Blt", 2)):
-            with self.subTest(label):
-                record, ready = os.path.join(tempfile.mkdtemp(), "record"), header(label).rstrip()
+        # Each case: the counts, the test the key interrupts, the keys pressed, and whether output goes to a file.
+        # Ctrl+C is pressed once the terminal shows the test's label, which a console gets when its statement
+        # ends, or, with output to a file, once the double's record shows the surfaces created.
+        for args, label, keys, to_file in ((["100000"], "SysMem Read", 1, False), (["1", "1", "1000000"], "VideoMem To SysMem Blt", 2, False),
+                                           (["100000"], "SysMem Read", 1, True)):
+            with self.subTest(label=label, to_file=to_file):
+                folder = Path(tempfile.mkdtemp())
+                record, ready = folder / "record", b"+ sysmem" if to_file else header(label).rstrip()
                 pid, terminal = pty.fork()
                 if pid == 0:
                     # A second key would otherwise make the terminal discard output it has not passed on yet.
                     attributes = termios.tcgetattr(0)
                     attributes[3] |= termios.NOFLSH
                     termios.tcsetattr(0, termios.TCSANOW, attributes)
+                    if to_file:
+                        os.dup2(os.open(folder / "out", os.O_WRONLY | os.O_CREAT), 1)
                     command = RUNNER + [DOUBLE] + args
-                    os.execvpe(command[0], command, dict(os.environ, MORVIT_DDRAW_LOG=record, WINEDLLOVERRIDES="ddraw=n"))
+                    os.execvpe(command[0], command, dict(os.environ, MORVIT_DDRAW_LOG=str(record), WINEDLLOVERRIDES="ddraw=n"))
                 seen, pressed, shown, deadline = b"", None, 0, time.time() + 120
                 while time.time() < deadline:
                     try:
@@ -283,17 +290,19 @@ class InterruptTest(unittest.TestCase):
                     except OSError:
                         break
                     text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", seen)  # without control sequences and CRs
-                    if pressed is None and ready in text:
+                    if pressed is None and ready in (record.read_bytes() if to_file and record.exists() else text):
                         pressed = time.time()
                         for _ in range(keys):
                             os.write(terminal, b"\x03"), time.sleep(0.05)
                     shown = shown or b"Control-C hit" in text and time.time()
                 self.assertEqual(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]), 1)
-                # Wine's console wraps lines at 80 columns; the terminal echoes the key.
-                self.assertRegex(text.replace(b"\n.EXE", b".EXE"), re.escape(ready) + rb" *(?:\^C)*" + REPORT + rb"\n(?:\^C)*\Z")
-                self.assertLess(shown - pressed, 1)
+                if to_file:  # the file ends with the report after the label, or at a line's start
+                    self.assertRegex((folder / "out").read_bytes(), rb"(?:%s|\r\n)" % re.escape(header(label)) + REPORT + rb"\r\n\Z")
+                else:  # Wine's console wraps lines at 80 columns; the terminal echoes the key
+                    self.assertRegex(text.replace(b"\n.EXE", b".EXE"), re.escape(ready) + rb" *(?:\^C)*" + REPORT + rb"\n(?:\^C)*\Z")
+                    self.assertLess(shown - pressed, 1)
                 if label == "SysMem Read":  # stopped in a kernel, the program's own code: clean-up ran
-                    released_in_reverse(self, Path(record).read_text(encoding="latin-1").splitlines())
+                    released_in_reverse(self, record.read_text(encoding="latin-1").splitlines())
 
 
 GUID = rb"  GUID: \{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}"

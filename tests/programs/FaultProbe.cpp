@@ -23,9 +23,7 @@ volatile uintptr_t readAddress = 0x10, writeAddress = 0x20;
 volatile long double zero = 0.0L;
 volatile int integerZero = 0;
 
-void WriteLine(const std::string& text) {
-  Output().WriteText(text), Output().EndLine(), Output().CheckOutput();
-}
+void WriteLine(const std::string& text) { Output().WriteText(text), Output().EndLine(), Output().CheckOutput(); }
 
 // The processor's own fault is wanted here, not the sanitizer's report of the same division.
 __attribute__((no_sanitize_undefined)) int DivideBy(int divisor) { return 7 / divisor; }
@@ -35,10 +33,7 @@ void TimedTest(uint32_t dwordCount, int32_t passes, int64_t frequency) {
   RunState state;
   std::memset(&state, 0, sizeof state);
   state.DwordCount = dwordCount, state.Frequency = frequency;
-  platform::CurrentServices().queryCounter = [] {
-    static int64_t tick = 0;
-    return tick++;
-  };
+  platform::CurrentServices().queryCounter = [] { static int64_t tick = 0; return tick++; };
   BeginTest(state, "SysMem Read"), EndTest(state, passes);
 }
 
