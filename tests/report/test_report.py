@@ -1,14 +1,14 @@
 """scripts/report over a saved complete /Q /W run under Wine, and over an early end of an /I run and a failed blit
-that the program gives against the double (MORVIT_DOUBLE_EXE)."""
+that the program gives against the double, run as the end-to-end tests run it."""
 
-import csv, json, os, re, struct, subprocess, tempfile, unittest, xml.etree.ElementTree
+import csv, json, re, struct, subprocess, tempfile, unittest, xml.etree.ElementTree
 from pathlib import Path
 
+import test_runs
+
 HERE, RAN = Path(__file__).resolve().parent, Path(tempfile.mkdtemp())
-for name, args, script in (("early", ["/I"], "fail 4 8876017C"), ("bltfail", ["3", "1", "2"], "surface 64 8 320 32\nfail 12 8876021C")):
-    (RAN / "script").write_text(script + "\n")
-    (RAN / (name + ".txt")).write_bytes(subprocess.run([os.environ["MORVIT_DOUBLE_EXE"], *args], capture_output=True,
-                                                       env=dict(os.environ, MORVIT_DDRAW_SCRIPT=str(RAN / "script"))).stdout)
+for name, args, script in (("early", ["/I"], "fail 4 8876017C\n"), ("bltfail", ["3", "1", "2"], "surface 64 8 320 32\nfail 12 8876021C\n")):
+    (RAN / (name + ".txt")).write_bytes(test_runs.run_double(args, script).stdout)
 # name: TestCount, ReadCount, BltToSysCount, /W, /Q, bytes of one pass (None: no pitch printed), ending, last step
 RUNS = {"qword": (30, 30, 30, True, True, 256000, "complete", "Primary.UnLock"),
         "early": (None, None, None, None, None, None, "early_end", "PrimarySurface"),
