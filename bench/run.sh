@@ -21,6 +21,6 @@ status=0
 echo "Linux x86-64 (native build)"
 "$native/bench/morvit_bench" || status=$?
 echo
-echo "Win32 (i686 build under Wine)"
+echo "Win32 (i486 build under Wine)"
 "$root/scripts/wine-run.sh" --prefix "$win32/wineprefix" "$win32/bench/morvit_bench.exe" || status=$?
 exit $status

@@ -1,7 +1,7 @@
 """Fails when MORVIT.EXE could not load on Windows 98 SE and later: an import that the list of functions
 Windows 98 SE exports lacks, any import of ddraw.dll, a PE header asking for a newer system, an exe not
 stripped or over 512 KiB.
-  check_exe.py OBJDUMP MORVIT.EXE API-LIST"""
+  check_exe.py OBJDUMP MORVIT.EXE API-LIST     (a failing MORVIT.EXE is deleted)"""
 
 import os
 import re
@@ -48,4 +48,6 @@ if size > 512 * 1024:
 print("%d imports, %d bytes" % (len(imports), size))
 for problem in problems:
     print("FAIL " + problem)
+if problems:
+    os.remove(exe)  # else the next build would take the failed exe as up to date
 sys.exit(1 if problems else 0)

@@ -1,0 +1,92 @@
+"""The instruction census of the build (cmake/check_instructions.py) over small assembled functions: what a
+486DX runs passes, each later instruction family fails with its name, and the runtime's feature probes pass
+only in the form that keeps older processors away from them.
+Needs MORVIT_CC (the Win32 C compiler) and MORVIT_OBJDUMP."""
+
+import os
+import pathlib
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CENSUS = pathlib.Path(__file__).resolve().parents[2] / "cmake" / "check_instructions.py"
+RANDOM_HELPER = "__ZNSt12_GLOBAL__N_112__x86_rdrandEPv"
+
+ID_BIT_PROBE = """
+    pushf
+    pushf
+    pop %edx
+    mov %edx,%ecx
+    xor $0x200000,%edx
+    push %edx
+    popf
+    pushf
+    pop %edx
+    popf
+    xor %ecx,%edx
+    and $0x200000,%edx
+    je 1f
+"""
+
+# (case, function name, instructions, the reason the census must give, or None when it must pass)
+CASES = [
+    ("486 integer and x87 code", "_f", """
+        bswap %eax
+        xadd %ecx,(%edx)
+        cmpxchg %ecx,(%edx)
+        fildll (%esi)
+        fistpll (%edi)
+        fnstsw %ax
+        rep movsl
+        lea 0x0(%esi),%esi
+     """, None),
+    ("CMOV", "_f", "cmovne %edx,%eax", "CMOVcc (P6)"),
+    ("FCMOV", "_f", "fcmovb %st(1),%st", "FCMOVcc (P6)"),
+    ("FCOMIP", "_f", "fcomip %st(1),%st", "FCOMI/FUCOMI (P6)"),
+    ("FUCOMI", "_f", "fucomi %st(1),%st", "FCOMI/FUCOMI (P6)"),
+    ("FISTTP", "_f", "fisttpl (%eax)", "FISTTP (SSE3)"),
+    ("CMPXCHG8B", "_f", "cmpxchg8b (%esi)", "CMPXCHG8B (Pentium)"),
+    ("RDTSC", "_f", "rdtsc", "0F 31 opcode (not on the 486)"),
+    ("SYSENTER", "_f", "sysenter", "0F 34 opcode (not on the 486)"),
+    ("long NOP as padding", "_f", "nopl 0x0(%eax)", "0F 1F opcode (not on the 486)"),
+    ("MMX register", "_f", "movd %eax,%mm0", "MMX/SSE/AVX register"),
+    ("SSE register", "_f", "movd %eax,%xmm0", "MMX/SSE/AVX register"),
+    ("AVX register", "_f", "vaddps %ymm0,%ymm1,%ymm2", "MMX/SSE/AVX register"),
+    ("prefetch hint", "_f", "prefetchnta (%eax)", "0F 18 opcode (not on the 486)"),
+    ("CPUID without a probe", "_f", "cpuid", "CPUID"),
+    ("CPUID after the EFLAGS ID-bit probe", "_f", ID_BIT_PROBE + "cpuid\n1:", None),
+    ("RDRAND outside the random-device helpers", "_f", "rdrand %eax", "RDRAND"),
+    ("RDRAND and the CMOV after it in a random-device helper", RANDOM_HELPER,
+     "rdrand %eax\ncmovb %edx,%eax", None),
+    ("CMOV before RDRAND in a random-device helper", RANDOM_HELPER,
+     "cmovb %edx,%eax\nrdrand %eax", "CMOVcc (P6)"),
+    ("CMOV bytes in the constructor list at the end of .text", "__CTOR_LIST__", ".byte 0x0f,0x44,0xc2", None),
+    ("undecodable bytes in a function", "_f", ".byte 0xd6", "cannot be decoded"),
+]
+
+
+class CensusTest(unittest.TestCase):
+    def census(self, function, body):
+        with tempfile.TemporaryDirectory() as folder:
+            source = pathlib.Path(folder, "f.s")
+            image = pathlib.Path(folder, "f.o")
+            source.write_text(".text\n.globl %s\n%s:\n%s\nret\n" % (function, function, body))
+            subprocess.run([os.environ["MORVIT_CC"], "-c", str(source), "-o", str(image)], check=True)
+            return subprocess.run([sys.executable, str(CENSUS), os.environ["MORVIT_OBJDUMP"], str(image)],
+                                  capture_output=True, text=True)
+
+    def test_cases(self):
+        for case, function, body, reason in CASES:
+            with self.subTest(case):
+                result = self.census(function, body)
+                if reason is None:
+                    self.assertEqual(result.returncode, 0, result.stdout)
+                    self.assertIn("0 instructions beyond the 486DX", result.stdout)
+                else:
+                    self.assertEqual(result.returncode, 1, result.stdout)
+                    self.assertIn("(%s)" % reason, result.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
