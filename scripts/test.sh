@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native build, the native build under AddressSanitizer
-# and UndefinedBehaviorSanitizer, the Win32 build under Wine, and a bounded fuzzing run.
+# and UndefinedBehaviorSanitizer, the Win32 build under Wine, the release zip, and a bounded fuzzing run.
 # Installs what it needs first. Exits non-zero when any build or test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +18,24 @@ for preset in native sanitize win32; do
   echo "== $preset: test"
   ctest --preset "$preset" -j "$jobs" || status=1
 done
+
+echo "== package: build, check, run once from the zip, build again"
+if bash scripts/package.sh; then
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' build/win32/CMakeCache.txt)
+  package=dist/morvit-$version.zip
+  python3 tests/tools/check_package.py "$package" build/win32/src/app/MORVIT.EXE "$version" \
+    scripts/wine-run.sh --prefix build/win32/wineprefix || status=1
+  # Zip times have a resolution of 2 s: a second zip made later must still be the same bytes.
+  sleep 2
+  again=$(mktemp -d)
+  if ! bash scripts/package.sh "$again" >/dev/null || ! cmp "$package" "$again/morvit-$version.zip"; then
+    echo "FAIL a second package differs from $package"
+    status=1
+  fi
+  rm -rf "$again"
+else
+  status=1
+fi
 
 echo "== fuzz: build and run for ${fuzz_seconds} s"
 cmake --preset fuzz >/dev/null

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Writes the release as its users fetch it, morvit-VERSION.zip in dist/ (or the given folder):
+#   MORVIT.EXE  the exe of the win32 build, the one its tests ran; built first when there is none
+#   MORVIT.TXT  the user's guide, from docs/MORVIT.TXT.in
+#   SHA256.TXT  the SHA-256 checksums of the two
+# The text files are ASCII with CR LF line ends and at most 78 columns, for Notepad and EDIT on old
+# Windows. The zip is the same bytes every time for the same sources: members in a fixed order, stored
+# uncompressed (no dependence on a compression library's version), all dated at the time of the last
+# commit (or SOURCE_DATE_EPOCH).
+#   scripts/package.sh [FOLDER]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+out=${1:-dist}
+exe=build/win32/src/app/MORVIT.EXE
+if [ ! -f "$exe" ]; then
+  bash scripts/install-deps.sh
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32 --target morvit -j "${MORVIT_JOBS:-2}" >/dev/null
+elif ! cmake --build --preset win32 --target morvit -- -n | grep -q 'no work to do'; then
+  # Packaging a rebuilt exe would ship one that no test has run.
+  echo "package.sh: $exe is older than its sources: build it and run the tests again (bash scripts/test.sh)" >&2
+  exit 1
+fi
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' build/win32/CMakeCache.txt)
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  if ! SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null); then
+    echo "package.sh: not a git checkout: set SOURCE_DATE_EPOCH to the release's time" >&2
+    exit 1
+  fi
+fi
+mkdir -p "$out"
+
+python3 - "$exe" docs/MORVIT.TXT.in "$version" "$SOURCE_DATE_EPOCH" "$out/morvit-$version.zip" <<'EOF'
+import hashlib
+import os
+import sys
+import time
+import zipfile
+
+exe_path, guide_path, version, epoch, zip_path = sys.argv[1:6]
+with open(exe_path, "rb") as f:
+    exe = f.read()
+with open(guide_path, encoding="ascii") as f:
+    lines = f.read().replace("@VERSION@", version).splitlines()
+for number, line in enumerate(lines, 1):
+    if len(line) > 78:
+        sys.exit("package.sh: %s line %d has %d columns, over 78" % (guide_path, number, len(line)))
+guide = "".join(line + "\r\n" for line in lines).encode("ascii")
+checksums = "".join("%s  %s\r\n" % (hashlib.sha256(data).hexdigest(), name)
+                    for name, data in (("MORVIT.EXE", exe), ("MORVIT.TXT", guide))).encode("ascii")
+
+# Zip times are local times with no zone and no year before 1980; the UTC time stands for them.
+stamp = time.gmtime(max(int(epoch), 315532800))[:6]
+temporary = zip_path + ".tmp"
+with zipfile.ZipFile(temporary, "w", zipfile.ZIP_STORED) as archive:
+    for name, data in (("MORVIT.EXE", exe), ("MORVIT.TXT", guide), ("SHA256.TXT", checksums)):
+        member = zipfile.ZipInfo(name, stamp)
+        member.create_system = 0  # MS-DOS: the attributes below are DOS ones
+        member.external_attr = 0x20  # archive
+        archive.writestr(member, data)
+os.replace(temporary, zip_path)
+with open(zip_path, "rb") as f:
+    print("%s  %s" % (hashlib.sha256(f.read()).hexdigest(), zip_path))
+print(checksums.decode("ascii").replace("\r\n", "\n"), end="")
+EOF

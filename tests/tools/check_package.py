@@ -1,0 +1,74 @@
+"""Checks the release zip as a user gets it: its members, in order, with 8.3 names and one fixed time; the
+text files ASCII with CR LF line ends and at most 78 columns; MORVIT.EXE the very exe the tests ran;
+SHA256.TXT right about the other two. With a runner command after the arguments, it also runs the
+MORVIT.EXE from the zip once for a complete short run, which must end with exit status 0.
+  check_package.py ZIP TESTED-EXE VERSION [RUNNER...]"""
+
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+zip_path, tested_path, version = sys.argv[1:4]
+runner = sys.argv[4:]
+problems = []
+
+
+def check(fact, what):
+    if not fact:
+        problems.append(what)
+
+
+MEMBERS = ["MORVIT.EXE", "MORVIT.TXT", "SHA256.TXT"]
+check(os.path.basename(zip_path) == "morvit-%s.zip" % version, "zip name is not morvit-%s.zip" % version)
+with zipfile.ZipFile(zip_path) as archive:
+    members = archive.infolist()
+    names = [member.filename for member in members]
+    contents = {name: archive.read(name) for name in names}
+check(names == MEMBERS, "members %s, not %s" % (names, MEMBERS))
+for name in names:
+    check(re.fullmatch(r"[A-Z0-9_]{1,8}(\.[A-Z0-9_]{1,3})?", name), name + ": no 8.3 name in capitals")
+check(len({member.date_time for member in members}) == 1, "members with different times")
+
+for name in ("MORVIT.TXT", "SHA256.TXT"):
+    text = contents.get(name, b"")
+    check(text.endswith(b"\r\n"), name + ": does not end with CR LF")
+    check(all(byte < 128 for byte in text), name + ": not ASCII")
+    lines = text.split(b"\r\n")
+    for number, line in enumerate(lines, 1):
+        check(b"\n" not in line and b"\r" not in line, "%s line %d: a line end other than CR LF" % (name, number))
+        check(len(line) <= 78, "%s line %d: %d columns, over 78" % (name, number, len(line)))
+check(contents.get("MORVIT.TXT", b"").startswith(b"MORVIT %s " % version.encode()),
+      "MORVIT.TXT does not begin with the version")
+
+with open(tested_path, "rb") as f:
+    check(contents.get("MORVIT.EXE") == f.read(), "MORVIT.EXE is not the tested exe " + tested_path)
+listed = {}
+for line in contents.get("SHA256.TXT", b"").splitlines():
+    match = re.fullmatch(rb"([0-9a-f]{64})  (\S+)", line)
+    check(match, "SHA256.TXT: no checksum line: %r" % line)
+    if match:
+        listed[match.group(2)] = match.group(1)
+for name in ("MORVIT.EXE", "MORVIT.TXT"):
+    actual = hashlib.sha256(contents.get(name, b"")).hexdigest().encode()
+    check(listed.get(name.encode()) == actual, "SHA256.TXT: wrong or no checksum for " + name)
+check(len(listed) == 2, "SHA256.TXT: %d lines, not 2" % len(listed))
+
+if runner and "MORVIT.EXE" in contents:
+    with tempfile.TemporaryDirectory() as folder:
+        exe = os.path.join(folder, "MORVIT.EXE")
+        with open(exe, "wb") as f:
+            f.write(contents["MORVIT.EXE"])
+        run = subprocess.run(runner + [exe, "20", "5", "10"], capture_output=True, timeout=600)
+    output = run.stdout.decode("latin-1")
+    check(run.returncode == 0, "run from the zip: exit status %d" % run.returncode)
+    check(output.endswith("Primary.UnLock: OK\r\n"), "run from the zip: not complete:\n" + output[-500:])
+    check(len(re.findall(r"\(Secs, Bytes/s\): +\d", output)) == 9, "run from the zip: not nine report lines")
+
+print("%s: %d members, %d bytes" % (zip_path, len(names), os.path.getsize(zip_path)))
+for problem in problems:
+    print("FAIL " + problem)
+sys.exit(1 if problems else 0)
