@@ -25,17 +25,18 @@ target=i686-w64-mingw32
 target_flags="-O2 -march=i486"
 # The options of `i686-w64-mingw32-gcc-win32 -v`, less those about other languages and libraries
 # (fortran, objc, ada, libgomp, libatomic): they change nothing in libgcc or libstdc++.
+# shellcheck disable=SC2054 # the commas belong to --enable-languages
 gcc_configure=(
   --build=x86_64-linux-gnu --prefix=/usr --disable-option-checking --disable-silent-rules
   --disable-maintainer-mode --disable-dependency-tracking --enable-shared --enable-static
   --disable-multilib --with-system-zlib --libexecdir=/usr/lib --without-included-gettext --libdir=/usr/lib
   --enable-libstdcxx-time=yes --with-tune=generic --with-headers --enable-version-specific-runtime-libs
   --enable-fully-dynamic-string --enable-languages=c,c++ --enable-lto --enable-threads=win32
-  --program-suffix=-win32 --program-prefix=$target- --target=$target --with-as=/usr/bin/$target-as
-  --with-ld=/usr/bin/$target-ld --enable-libstdcxx-filesystem-ts=yes --disable-sjlj-exceptions --with-dwarf2
+  --program-suffix=-win32 "--program-prefix=$target-" "--target=$target" "--with-as=/usr/bin/$target-as"
+  "--with-ld=/usr/bin/$target-ld" --enable-libstdcxx-filesystem-ts=yes --disable-sjlj-exceptions --with-dwarf2
 )
 # As the mingw-w64 source package configures its CRT for the 32-bit target.
-crt_configure=(--host=$target --target=$target --prefix=/usr/$target --disable-lib64 --enable-lib32)
+crt_configure=("--host=$target" "--target=$target" "--prefix=/usr/$target" --disable-lib64 --enable-lib32)
 # Of gcc-N-source's patches, the ones Debian's cross compiler applies that touch libgcc or libstdc++
 # (cuda-float128: the C++ headers), and the one without which gcc/ does not build from the DFSG tarball.
 gcc_patches=(gcc-gfdl-build cuda-float128)
@@ -55,6 +56,7 @@ logged() {
   fi
 }
 
+in_folder() { (cd "$1" && shift && "$@"); }
 version_of() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || fail "package $1 is not installed"; }
 compiler_version=$(version_of g++-mingw-w64-i686-win32)   # e.g. 12.2.0-14+deb12u1+25.2+b1
 gcc_version=${compiler_version%+b[0-9]*}                       # less a binary-only rebuild's suffix
@@ -123,7 +125,7 @@ progress "configuring gcc"
 gcc_build=$work/gcc-build
 mkdir -p "$gcc_build"
 export CFLAGS_FOR_TARGET="$target_flags" CXXFLAGS_FOR_TARGET="$target_flags"
-logged configure-gcc sh -c 'cd "$1" && shift && "$@"' - "$gcc_build" "$gcc_src/configure" "${gcc_configure[@]}"
+logged configure-gcc in_folder "$gcc_build" "$gcc_src/configure" "${gcc_configure[@]}"
 logged configure-gcc make -C "$gcc_build" -j"$jobs" configure-gcc
 
 progress "building gcc's driver (the compiler proper is Debian's own cc1 and cc1plus)"
@@ -150,8 +152,8 @@ crt_src=("$work"/mingw-w64-*/mingw-w64-crt)
 crt_build=$work/crt-build
 mkdir -p "$crt_build/lib32"
 # The package's patches change Makefile.am; Debian regenerates the build system the same way.
-logged crt sh -c 'cd "$1" && autoreconf -fi' - "${crt_src[0]}"
-logged crt sh -c 'cd "$1" && shift && "$@"' - "$crt_build" env CC="$target-gcc-win32" CFLAGS="$target_flags" \
+logged crt in_folder "${crt_src[0]}" autoreconf -fi
+logged crt in_folder "$crt_build" env CC="$target-gcc-win32" CFLAGS="$target_flags" \
   "${crt_src[0]}/configure" "${crt_configure[@]}"
 crt_targets=()
 for f in "${crt_files[@]}"; do crt_targets+=("lib32/$f"); done

@@ -35,6 +35,7 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml,w
 
 xvfb_pid=
 wine_started=
+# shellcheck disable=SC2317 # called by the trap below
 cleanup() {
   if [ -n "$xvfb_pid" ] || [ -n "$wine_started" ]; then
     # Wine's desktop process stays bound to this screen: end the prefix's processes with it.
