@@ -53,36 +53,40 @@ void BeginTest(RunState& state, std::string_view label) {
   state.StartCount = platform::QueryCounter();
 }
 
+ReportFigures ComputeFigures(int64_t elapsed, int64_t frequency, int32_t passBytes, int32_t count) {
+  ReportFigures figures;
+  figures.Seconds = RoundToDouble(
+      platform::DivideExtended(static_cast<long double>(elapsed), static_cast<long double>(frequency)));
+  const int64_t bytes = static_cast<int64_t>(passBytes) * static_cast<int64_t>(count);
+  figures.BytesPerSecond = TruncateToInt64(
+      platform::DivideExtended(static_cast<long double>(bytes), static_cast<long double>(figures.Seconds)));
+  figures.Megabytes = RoundedUnits(figures.BytesPerSecond, kMega);
+  figures.Gigabytes = RoundedUnits(figures.BytesPerSecond, kGiga);
+  return figures;
+}
+
 void EndTest(RunState& state, int32_t count) {
   state.StopCount = platform::QueryCounter();
 
   const int64_t elapsed =
       static_cast<int64_t>(static_cast<uint64_t>(state.StopCount) - static_cast<uint64_t>(state.StartCount));
-  // Equal counter reads or a frequency of 0 fault here or in the rate's division, under the
-  // program's control word.
-  const double seconds = RoundToDouble(platform::DivideExtended(
-      static_cast<long double>(elapsed), static_cast<long double>(state.Frequency)));
   // One pass in 32 bits, as the test surface is below 2 GiB; the pass count may be 0 or negative.
   const int32_t passBytes = static_cast<int32_t>(state.DwordCount * 4u);
-  const int64_t bytes = static_cast<int64_t>(passBytes) * static_cast<int64_t>(count);
-  const int64_t rate = TruncateToInt64(
-      platform::DivideExtended(static_cast<long double>(bytes), static_cast<long double>(seconds)));
-  const int64_t gigabytes = RoundedUnits(rate, kGiga);
-  const int64_t megabytes = RoundedUnits(rate, kMega);
+  const ReportFigures figures = ComputeFigures(elapsed, state.Frequency, passBytes, count);
 
   OutputChannel& out = Output();
-  out.WriteReal(seconds, 8, 4);
+  out.WriteReal(figures.Seconds, 8, 4);
   out.WriteText(" ");
-  out.WriteInt64(rate, 12);
+  out.WriteInt64(figures.BytesPerSecond, 12);
   out.WriteText(" ");
-  out.WriteInt64(megabytes, 6);
+  out.WriteInt64(figures.Megabytes, 6);
   out.WriteText("M ");
-  out.WriteInt64(gigabytes, 3);
+  out.WriteInt64(figures.Gigabytes, 3);
   out.WriteText("G");
   out.EndLine();
   out.CheckOutput();
 
-  if (!(seconds >= kShortTestSeconds) && state.TimeWarningPending) {
+  if (!(figures.Seconds >= kShortTestSeconds) && state.TimeWarningPending) {
     state.TimeWarningPending = false;
     out.WriteText(" ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount");
     out.EndLine();

@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "measure/MorvitUtl.h"
+#include "measure/TimedSection.h"
 #include "platform/Fpu.h"
 #include "platform/Platform.h"
 
@@ -35,6 +36,43 @@ TEST(CommandLine, Numbers) {
       {"$", 7}, {"0x", 7}, {"-$10", 7}, {"$-10", 7}, {"$1G", 7}, {"00x10", 7},
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(ReadNumber(text, 7), value) << text;
+}
+
+struct FiguresCase {
+  const char* name;
+  int64_t elapsed;
+  int64_t frequency;
+  int32_t passBytes;
+  int32_t count;
+  double seconds;
+  int64_t bytesPerSecond;
+  int64_t megabytes;
+  int64_t gigabytes;
+};
+
+TEST(ReportLine, Figures) {
+  constexpr int32_t kScreen = 1024 * 768 * 4;
+  const FiguresCase cases[] = {
+      {"one screen in one second", 10000000, 10000000, kScreen, 1, 1.0, 3145728, 3, 0},
+      {"the rate is truncated", 4, 1, 11, 1, 4.0, 2, 0, 0},
+      {"seconds are the counter's quotient", 1, 3, 1, 1, 1.0 / 3.0, 3, 0, 0},
+      {"megabytes round half up", 1, 1, 1500000, 1, 1.0, 1500000, 2, 0},
+      {"just below half a megabyte rounds down", 1, 1, 1499999, 1, 1.0, 1499999, 1, 0},
+      {"gigabytes round half up", 1, 1, 500000000, 5, 1.0, 2500000000, 2500, 3},
+      {"all passes count", 10000000, 10000000, kScreen, 1000, 1.0, 3145728000, 3146, 3},
+      {"no passes", 5, 1, kScreen, 0, 5.0, 0, 0, 0},
+      {"a negative count is truncated toward zero", 1, 1, 1700000, -1, 1.0, -1700000, -1, 0},
+  };
+  platform::FaultConversion faultConversion;
+  platform::LoadControlWord(platform::kProgramControlWord);
+  for (const FiguresCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ReportFigures figures = ComputeFigures(c.elapsed, c.frequency, c.passBytes, c.count);
+    EXPECT_EQ(figures.Seconds, c.seconds);
+    EXPECT_EQ(figures.BytesPerSecond, c.bytesPerSecond);
+    EXPECT_EQ(figures.Megabytes, c.megabytes);
+    EXPECT_EQ(figures.Gigabytes, c.gigabytes);
+  }
 }
 
 TEST(Kernels, MoveExactlyTheirElements) {
