@@ -21,6 +21,10 @@
 # Environment: MORVIT_RUNTIME_CACHE (default ~/.cache/morvit), MORVIT_JOBS (default: all cores).
 set -euo pipefail
 
+# Called from CMake's configure step, whose environment names the Win32 compiler in CC and CXX: the
+# runtime's build chooses its own host and target compilers.
+unset CC CXX CPP CFLAGS CXXFLAGS CPPFLAGS LDFLAGS MAKEFLAGS MFLAGS
+
 target=i686-w64-mingw32
 target_flags="-O2 -march=i486"
 # The options of `i686-w64-mingw32-gcc-win32 -v`, less those about other languages and libraries
