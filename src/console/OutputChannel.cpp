@@ -214,8 +214,12 @@ void OutputChannel::EndStatement() {
   if (flushAtStatementEnd_) Flush();
 }
 
+// Also a safe point for a key: the end of a statement.
 void OutputChannel::CheckOutput() {
-  if (pendingIoError_ == 0) return;
+  if (pendingIoError_ == 0) {
+    platform::PollInterrupt();
+    return;
+  }
   int32_t error = pendingIoError_;
   pendingIoError_ = 0;
   Raise("EInOutError", IoErrorMessage(error), error);
