@@ -1,6 +1,9 @@
 // Runs the failure its argument names inside the program's outermost frame, holding a resource whose release
 // it reports, so that tests see the exact report, the exit status and the clean-up:
 //   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages|raise HEX
+// or waits, with keys converted, for what ends the process: a key while it throws and catches without end
+// (throw-loop), a fault on a second thread while it writes lines (thread-fault), the console's closing
+// (close) or a key handled on the program's own thread (key-here).
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -13,6 +16,9 @@
 #include "platform/Fpu.h"
 
 void RaiseCode(uint32_t code);  // the platform's exception of that code, raised inside the platform
+void StartFaultingThread();     // a second thread that soon reads address 0
+void DeliverConsoleEvent(bool close, bool onThisThread);  // a key or the console's closing
+void Pause();                   // waits for a signal, or for ever
 
 namespace {
 
@@ -58,7 +64,34 @@ void RepeatedFaults() {
   WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
 }
 
+// A failure on its way out at any moment, as long as the process lives.
+[[noreturn]] void ThrowForever() {
+  for (;;) {
+    try {
+      struct Unwound {
+        ~Unwound() { platform::QueryCounter(); }
+      } unwound;
+      Raise(kExceptionClass, "again");
+    } catch (const Failure&) {
+    }
+  }
+}
+
+// Modes that end only by what their test sends; the program's thread must not write after that.
+void WaitForTheEnd() {
+  if (mode == "thread-fault") {
+    StartFaultingThread();
+    for (int i = 0;; ++i) WriteLine("main " + std::to_string(i));
+  }
+  platform::ConvertInterrupts();
+  if (mode == "throw-loop") WriteLine("ready"), ThrowForever();
+  if (mode == "close") WriteLine("finished 1"), WriteLine("finished 2"), DeliverConsoleEvent(true, false);
+  if (mode == "key-here") WriteLine("ready"), DeliverConsoleEvent(false, true);
+  for (;;) Pause();
+}
+
 void Body() {
+  if (mode == "throw-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here") WaitForTheEnd();
   struct HeldResource {
     ~HeldResource() { WriteLine("released"); }  // stands for the run's device and surfaces
   } held;
