@@ -268,6 +268,9 @@ class FailureTest(unittest.TestCase):
         result = run(["key-here"], PROBE, timeout=60)
         self.assertRegex(result.stdout, rb"\Aready\r\n" + REPORT.replace(rb"\S+", probe) + rb"\r\n\Z")
         self.assertEqual(result.status, 1)
+        # A key once the program has begun to end: the run ends as it would have.
+        result = run(["key-after-end"], PROBE, timeout=60)
+        self.assertEqual((result.stdout, result.status), (b"after\r\nreleased\r\n", 0))
 
     @win32_only
     def test_fault_on_another_thread(self):

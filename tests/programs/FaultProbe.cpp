@@ -3,7 +3,8 @@
 //   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages|raise HEX
 // or waits, with keys converted, for what ends the process: a key while it throws and catches without end
 // (throw-loop), a fault on a second thread while it writes lines (thread-fault), the console's closing
-// (close) or a key handled on the program's own thread (key-here).
+// (close) or a key handled on the program's own thread (key-here); or lets a key come once the end has
+// begun (key-after-end).
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,6 +20,7 @@ void RaiseCode(uint32_t code);  // the platform's exception of that code, raised
 void StartFaultingThread();     // a second thread that soon reads address 0
 void DeliverConsoleEvent(bool close, bool onThisThread);  // a key or the console's closing
 void Pause();                   // waits for a signal, or for ever
+void Nap();                     // half a second
 
 namespace {
 
@@ -87,11 +89,21 @@ void WaitForTheEnd() {
   if (mode == "throw-loop") WriteLine("ready"), ThrowForever();
   if (mode == "close") WriteLine("finished 1"), WriteLine("finished 2"), DeliverConsoleEvent(true, false);
   if (mode == "key-here") WriteLine("ready"), DeliverConsoleEvent(false, true);
+  if (mode == "key-after-end") {
+    // Once the end has begun, a key changes nothing.
+    platform::IgnoreInterrupts();
+    DeliverConsoleEvent(false, false);
+    Nap();
+    WriteLine("after");
+    return;
+  }
   for (;;) Pause();
 }
 
 void Body() {
-  if (mode == "throw-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here") WaitForTheEnd();
+  if (mode == "throw-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here" || mode == "key-after-end") {
+    WaitForTheEnd();
+  }
   struct HeldResource {
     ~HeldResource() { WriteLine("released"); }  // stands for the run's device and surfaces
   } held;

@@ -13,3 +13,4 @@ void StartFaultingThread() { std::abort(); }
 void DeliverConsoleEvent(bool close, bool) { kill(getpid(), close ? SIGHUP : SIGINT); }
 
 void Pause() { pause(); }
+void Nap() { usleep(500000); }

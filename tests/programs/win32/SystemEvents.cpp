@@ -32,3 +32,4 @@ void DeliverConsoleEvent(bool close, bool onThisThread) {
 }
 
 void Pause() { Sleep(INFINITE); }
+void Nap() { Sleep(500); }
