@@ -2,7 +2,7 @@
 // it reports, so that tests see the exact report, the exit status and the clean-up:
 //   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages|raise HEX
 // or waits, with keys converted, for what ends the process: a key while it throws and catches without end
-// (throw-loop), a fault on a second thread while it writes lines (thread-fault), the console's closing
+// (throw-loop) or writes lines without end (write-loop), a fault on a second thread while it writes lines (thread-fault), the console's closing
 // (close) or a key handled on the program's own thread (key-here); or lets a key come once the end has
 // begun (key-after-end).
 #include <cstdlib>
@@ -87,6 +87,7 @@ void WaitForTheEnd() {
   }
   platform::ConvertInterrupts();
   if (mode == "throw-loop") WriteLine("ready"), ThrowForever();
+  for (int i = 0; mode == "write-loop"; ++i) WriteLine("line " + std::to_string(i));
   if (mode == "close") WriteLine("finished 1"), WriteLine("finished 2"), DeliverConsoleEvent(true, false);
   if (mode == "key-here") WriteLine("ready"), DeliverConsoleEvent(false, true);
   if (mode == "key-after-end") {
@@ -101,12 +102,13 @@ void WaitForTheEnd() {
 }
 
 void Body() {
-  if (mode == "throw-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here" || mode == "key-after-end") {
-    WaitForTheEnd();
-  }
   struct HeldResource {
     ~HeldResource() { WriteLine("released"); }  // stands for the run's device and surfaces
   } held;
+  if (mode == "throw-loop" || mode == "write-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here" ||
+      mode == "key-after-end") {
+    WaitForTheEnd();
+  }
   if (mode == "read") WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
   if (mode == "write") *reinterpret_cast<volatile int*>(writeAddress) = 1;
   if (mode == "intdiv") WriteLine(std::to_string(DivideBy(integerZero)));
