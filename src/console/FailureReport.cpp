@@ -57,11 +57,6 @@ void RunReportingFailures(void (*body)()) {
   platform::ExitProcess(0);
 }
 
-void WritePreparedReport(const char* text) {
-  OutputChannel& out = Output();
-  out.WriteZText(text);
-  out.EndLine();
-  out.FlushAtExit();
-}
+void WritePreparedReport(const char* text) { Output().WriteLast(text); }
 
 }  // namespace morvit

@@ -1,5 +1,6 @@
 #include "console/OutputChannel.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -139,10 +140,17 @@ bool OutputChannel::EnsureOpen() {
   return true;
 }
 
+// The bytes leave the buffer before the write begins: a thread that stops this one inside the write and
+// writes the buffer's finished text must not find them there again.
 void OutputChannel::Flush() {
-  if (fill_ == 0) return;
-  int32_t error = platform::WriteStandardOutput(buffer_, fill_);
+  const size_t count = fill_;
+  if (count == 0) return;
+  writing_ = true;
   fill_ = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  int32_t error = platform::WriteStandardOutput(buffer_, count);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  writing_ = false;
   if (error != 0) {
     pendingIoError_ = error;
     itemDropped_ = true;
@@ -206,8 +214,12 @@ void OutputChannel::EndStatement() {
   if (flushAtStatementEnd_) Flush();
 }
 
+// Also a safe point for a key: the end of a statement.
 void OutputChannel::CheckOutput() {
-  if (pendingIoError_ == 0) return;
+  if (pendingIoError_ == 0) {
+    platform::PollInterrupt();
+    return;
+  }
   int32_t error = pendingIoError_;
   pendingIoError_ = 0;
   Raise("EInOutError", IoErrorMessage(error), error);
@@ -216,6 +228,17 @@ void OutputChannel::CheckOutput() {
 void OutputChannel::FlushAtExit() {
   if (open_) Flush();
   pendingIoError_ = 0;
+}
+
+void OutputChannel::WriteLast(const char* text) {
+  if (!open_ && !EnsureOpen()) return;
+  if (!writing_ && fill_ > 0) {
+    const size_t count = fill_;
+    fill_ = 0;
+    platform::WriteStandardOutput(buffer_, count);
+  }
+  const size_t length = std::strlen(text);
+  if (length > 0) platform::WriteStandardOutput(text, length);
 }
 
 }  // namespace morvit

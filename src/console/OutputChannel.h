@@ -32,6 +32,13 @@ class OutputChannel {
 
   // Passes buffered text on at process end; an error then is ignored.
   void FlushAtExit();
+  // For a thread that has stopped the program's own at an unknown point, or that runs on it in place of
+  // the interrupted code: passes the finished text in the buffer on, then text, straight to the platform,
+  // allocating nothing and changing no byte of the buffer. Bytes that the stopped thread is writing are
+  // that write's own and are not written again.
+  void WriteLast(const char* text);
+  // A write to the platform is under way.
+  bool Writing() const { return writing_; }
 
   int32_t PendingIoError() const { return pendingIoError_; }
   // Back to the state at process start (closed, empty, no error); for tests.
@@ -49,6 +56,8 @@ class OutputChannel {
   size_t fill_ = 0;
   int32_t pendingIoError_ = 0;
   bool itemDropped_ = false;
+  // Set while Flush hands bytes to the platform. Another thread looks at it while this one is stopped.
+  volatile bool writing_ = false;
 };
 
 // The process-wide channel.

@@ -7,6 +7,7 @@
 #include "console/OutputChannel.h"
 #include "display/ComReference.h"
 #include "measure/TimedSection.h"
+#include "platform/Platform.h"
 
 namespace morvit {
 
@@ -63,6 +64,8 @@ void TestBlt(IDirectDrawSurface7* source, IDirectDrawSurface7* target, int32_t c
       state.LastResult = WholeSurfaceBlt(target, source, DDBLT_DONOTWAIT);
     }
     if (Failed(state.LastResult)) RaiseBltFailure(state.LastResult);
+    // A blit runs in the driver, where no key is thrown: the end of each is a safe point.
+    platform::PollInterrupt();
   }
   // The closing wait puts the completion of the blits still in progress inside the timed span.
   WaitForOpComplete(target);

@@ -2,6 +2,7 @@
 
 #include "console/Failure.h"
 #include "platform/Platform.h"
+#include "platform/SafeCode.h"
 
 namespace morvit {
 
@@ -52,8 +53,8 @@ void FreePages(void* block) { platform::FreePages(block); }
 // of ecx/rcx, hence a pointer-sized count for them. The "memory" clobber keeps the compiler from
 // caching anything across the kernel; asm volatile keeps the loads of the read kernels, whose values
 // nobody uses. The sanitizer build leaves them uninstrumented: what they do must stay exactly the
-// instructions written here.
-#define MORVIT_KERNEL __attribute__((noinline, no_sanitize_address))
+// instructions written here. A key is thrown from inside them (platform/SafeCode.h).
+#define MORVIT_KERNEL __attribute__((noinline, no_sanitize_address)) MORVIT_SAFE_CODE
 
 MORVIT_KERNEL void ReadDWords(const void* buffer, int32_t count) {
   uintptr_t n = static_cast<uint32_t>(count);

@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include <atomic>
+#include <exception>
 #include <string>
 
 #include "console/Failure.h"
@@ -18,18 +20,46 @@ Fault InterruptFault(uintptr_t instruction, uint32_t code) {
   return fault;
 }
 
-// The report for a key that cannot be thrown on the program's thread, made when keys are first converted
-// and located at the code that catches the key: whoever writes it later must not allocate, since the
-// interrupted code may hold the heap.
+// A key's way through the process. The threads that look at it (the program's, the one that caught the
+// key, one that faulted) change it only by compare-and-exchange, so that one alone acts on each step.
+enum InterruptState : int {
+  kUnarmed,     // keys get the system's default handling
+  kArmed,       // the next key is taken
+  kKeyWaiting,  // a key was taken and is not yet thrown on the program's thread
+  kKeyThrown,   // thrown on the program's thread, from where it was interrupted or at a safe point
+  kEnding,      // a thread ends the process with its own report or status: keys are ignored
+};
+std::atomic<int> interruptState{kUnarmed};
+
+bool ChangeInterruptState(int from, int to) { return interruptState.compare_exchange_strong(from, to); }
+
+// A nonzero number of the calling thread, defined for each platform.
+uintptr_t CurrentThreadTag();
+
+// The thread that ends the process, once one has begun: no other thread writes a report or sets a status.
+std::atomic<uintptr_t> endingThread{0};
+
+// True when the calling thread may end the process: it is the first to claim the end, or claimed it before.
+bool ClaimEnd() {
+  uintptr_t none = 0;
+  const uintptr_t self = CurrentThreadTag();
+  if (!endingThread.compare_exchange_strong(none, self) && none != self) return false;
+  interruptState.store(kEnding);
+  return true;
+}
+
+// For a thread that lost the claim: the claiming thread ends the process (defined for each platform).
+[[noreturn]] void WaitForEnd();
+
+// The report for a key that cannot be thrown on the program's thread, with its line end, made when keys
+// are first converted and located at the code that catches the key: whoever writes it later must not
+// allocate, since the interrupted code may hold the heap.
 std::string preparedInterruptReport;
 
 void PrepareInterruptReport(const void* handler, uint32_t code) {
   const Fault fault = InterruptFault(reinterpret_cast<uintptr_t>(handler), code);
-  preparedInterruptReport = FailureReportText(FailureFromFault(fault));
+  preparedInterruptReport = FailureReportText(FailureFromFault(fault)) + "\r\n";
 }
-
-// Writes the prepared report and ends the process at once (defined for each platform).
-[[noreturn]] void EndWithInterruptReport();
 
 }  // namespace
 }  // namespace morvit::platform
@@ -53,5 +83,17 @@ Services currentServices = kRealServices;
 Services& CurrentServices() { return currentServices; }
 const Services& RealServices() { return kRealServices; }
 void Restore() { currentServices = kRealServices; }
+
+__attribute__((noinline)) void PollInterrupt() {
+  if (interruptState.load(std::memory_order_relaxed) != kKeyWaiting) return;
+  // Not while a failure is on its way out: a second throw would end in std::terminate.
+  if (std::uncaught_exceptions() > 0 || !ChangeInterruptState(kKeyWaiting, kKeyThrown)) return;
+  const uintptr_t caller = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
+  throw FailureFromFault(InterruptFault(caller, kInterruptCode));
+}
+
+void IgnoreInterrupts() {
+  if (!ClaimEnd()) WaitForEnd();
+}
 
 }  // namespace morvit::platform

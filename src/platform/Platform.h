@@ -55,6 +55,8 @@ inline int32_t WriteStandardOutput(const char* bytes, size_t count) {
 // code are thrown as Failure objects from the faulting instruction, on the thread that made it; a fault
 // in another module's code, which cannot be unwound, is reported and ends the process. Code that may
 // fault must be built with -fnon-call-exceptions. One per thread, on its stack, outermost frame first.
+// The first one made marks its thread as the program's: a fault on any other thread (a driver's, the
+// system's) stops the program's thread, is reported in one piece and ends the process with status 1.
 class FaultConversion {
  public:
   FaultConversion();
@@ -68,13 +70,19 @@ class FaultConversion {
   [[maybe_unused]] void* registration_[2];
 };
 
-// From the call until the process ends, Ctrl+C and Ctrl+Break end the run as the failure EControlC.
-// It is thrown on the calling thread from the instruction the key interrupted when that lies in the
-// program's own code, so that the run's clean-up steps run; when the thread stays in another module's
-// code (a driver, a system call) for longer, the report is written from where the key was caught and
-// the process ends at once. A second key while the first is handled is ignored.
+// From the call until the process ends, Ctrl+C and Ctrl+Break end the run as the failure EControlC, on
+// the calling thread (the program's). When the key finds that thread in safe code (platform/SafeCode.h)
+// with no failure on its way, it is thrown from the instruction it interrupted, so that the run's
+// clean-up steps run; otherwise the thread throws it at its next PollInterrupt, and when that does not
+// come soon, the report is written from where the key was caught and the process ends with status 1.
+// A second key while the first is handled is ignored. The console's close, log-off and shut-down events
+// stop the program's thread and pass its finished text on before the system ends the process.
 void ConvertInterrupts();
-// The process is about to end with its own report or status: keys are ignored from now on.
+// A safe point of the program's thread (a statement's end, a blit's end): throws EControlC when a key is
+// waiting for the thread, unless a failure is already on its way out.
+void PollInterrupt();
+// The process is about to end with the calling thread's report or status: keys are ignored from now on.
+// When another thread has already begun to end the process, the call waits for that end instead.
 void IgnoreInterrupts();
 
 // A shared library loaded for the rest of the process, and the address of one of its exports; null

@@ -1,6 +1,10 @@
 // Runs the failure its argument names inside the program's outermost frame, holding a resource whose release
 // it reports, so that tests see the exact report, the exit status and the clean-up:
 //   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages|raise HEX
+// or waits, with keys converted, for what ends the process: a key while it throws and catches without end
+// (throw-loop) or writes lines without end (write-loop), a fault on a second thread while it writes lines (thread-fault), the console's closing
+// (close) or a key handled on the program's own thread (key-here); or lets a key come once the end has
+// begun (key-after-end).
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -13,6 +17,10 @@
 #include "platform/Fpu.h"
 
 void RaiseCode(uint32_t code);  // the platform's exception of that code, raised inside the platform
+void StartFaultingThread();     // a second thread that soon reads address 0
+void DeliverConsoleEvent(bool close, bool onThisThread);  // a key or the console's closing
+void Pause();                   // waits for a signal, or for ever
+void Nap();                     // half a second
 
 namespace {
 
@@ -58,10 +66,49 @@ void RepeatedFaults() {
   WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
 }
 
+// A failure on its way out at any moment, as long as the process lives.
+[[noreturn]] void ThrowForever() {
+  for (;;) {
+    try {
+      struct Unwound {
+        ~Unwound() { platform::QueryCounter(); }
+      } unwound;
+      Raise(kExceptionClass, "again");
+    } catch (const Failure&) {
+    }
+  }
+}
+
+// Modes that end only by what their test sends; the program's thread must not write after that.
+void WaitForTheEnd() {
+  if (mode == "thread-fault") {
+    StartFaultingThread();
+    for (int i = 0;; ++i) WriteLine("main " + std::to_string(i));
+  }
+  platform::ConvertInterrupts();
+  if (mode == "throw-loop") WriteLine("ready"), ThrowForever();
+  for (int i = 0; mode == "write-loop"; ++i) WriteLine("line " + std::to_string(i));
+  if (mode == "close") WriteLine("finished 1"), WriteLine("finished 2"), DeliverConsoleEvent(true, false);
+  if (mode == "key-here") WriteLine("ready"), DeliverConsoleEvent(false, true);
+  if (mode == "key-after-end") {
+    // Once the end has begun, a key changes nothing.
+    platform::IgnoreInterrupts();
+    DeliverConsoleEvent(false, false);
+    Nap();
+    WriteLine("after");
+    return;
+  }
+  for (;;) Pause();
+}
+
 void Body() {
   struct HeldResource {
     ~HeldResource() { WriteLine("released"); }  // stands for the run's device and surfaces
   } held;
+  if (mode == "throw-loop" || mode == "write-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here" ||
+      mode == "key-after-end") {
+    WaitForTheEnd();
+  }
   if (mode == "read") WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
   if (mode == "write") *reinterpret_cast<volatile int*>(writeAddress) = 1;
   if (mode == "intdiv") WriteLine(std::to_string(DivideBy(integerZero)));

@@ -19,17 +19,24 @@ using platform::StreamKind;
 
 // What reached the platform: the bytes written, and the write sizes with counter reads among them
 // ("44 r r 80"). The write numbered failWrite fails with failError.
-struct Captured { StreamKind kind; std::string text, events; size_t writes, failWrite; int32_t failError; std::vector<int64_t> counter; } captured;
+struct Captured { StreamKind kind; std::string text, events; size_t writes, failWrite; int32_t failError; std::vector<int64_t> counter;
+                  const char* lastText; } captured;
 
 // Runs step on a fresh channel over that standard output; returns what it raised ("Class: message").
 std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& step) {
-  captured = Captured{kind, "", "", 0, 0, 0, {}};
+  captured = Captured{kind, "", "", 0, 0, 0, {}, nullptr};
   platform::Services& services = platform::CurrentServices();
   services.openStandardOutput = [] { return platform::StandardOutput{true, captured.kind}; };
   services.writeStandardOutput = [](const char* bytes, size_t count) {
     captured.events += std::to_string(count) + " ";
     if (++captured.writes == captured.failWrite) return captured.failError;
-    return captured.text.append(bytes, count), 0;
+    captured.text.append(bytes, count);
+    // Another thread stops this one inside its first write, after the system took the bytes, and writes
+    // the last text.
+    const char* last = captured.lastText;
+    captured.lastText = nullptr;
+    if (last != nullptr) Output().WriteLast(last);
+    return 0;
   };
   services.queryCounter = [] {
     captured.events += "r ";
@@ -91,6 +98,34 @@ TEST(Output, WritesAndErrors) {
       c.statements(out), out.CheckOutput();
     });
     EXPECT_EQ(raised + "|" + captured.events + "|" + captured.text, c.raised + ("|" + (c.writes + ("|" + c.text))));
+  }
+}
+
+// The last text written by a thread that stopped the program's: the finished bytes go out once, whether
+// they still wait in the buffer or a write of the stopped thread has them.
+TEST(Output, LastTextAfterTheFinishedBytes) {
+  const struct { const char* name; StreamKind kind; bool stoppedInWrite; std::function<void(OutputChannel&)> statements;
+                 const char* last; std::string text; } cases[] = {
+      {"buffered line", StreamKind::Disk, false, [](OutputChannel& o) { o.WriteText("done"), o.EndLine(); }, "report\r\n",
+       "done\r\nreport\r\n"},
+      {"open line on a console", StreamKind::Character, false, [](OutputChannel& o) { o.WriteText("label "), o.EndStatement(); },
+       "report\r\n", "label report\r\n"},
+      {"inside the write of a full buffer", StreamKind::Pipe, true, [](OutputChannel& o) { o.WriteText(std::string(130, 'x')); },
+       "report\r\n", std::string(128, 'x') + "report\r\n"},
+      {"inside a console's statement write", StreamKind::Character, true, [](OutputChannel& o) { o.WriteText("line"), o.EndLine(); },
+       "report\r\n", "line\r\nreport\r\n"},
+      {"nothing written yet", StreamKind::Disk, false, [](OutputChannel&) {}, "report\r\n", "report\r\n"},
+      {"no report", StreamKind::Disk, false, [](OutputChannel& o) { o.WriteText("done"), o.EndLine(); }, "", "done\r\n"},
+  };
+  for (const auto& c : cases) {
+    Capture(c.kind, [&](OutputChannel& out) {
+      captured.lastText = c.stoppedInWrite ? c.last : nullptr;
+      c.statements(out);
+      if (!c.stoppedInWrite) out.WriteLast(c.last);
+      // The stopped thread never goes on: what it left in the buffer is not the test's.
+      out.Reset();
+    });
+    EXPECT_EQ(captured.text, c.text) << c.name;
   }
 }
 

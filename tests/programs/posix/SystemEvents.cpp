@@ -1,0 +1,16 @@
+// What the fault probe asks of the system: a second thread and console events as signals.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+// Linux has no exception codes to raise, and faults of other threads are not converted there.
+void RaiseCode(uint32_t) { std::abort(); }
+void StartFaultingThread() { std::abort(); }
+
+// A hang-up stands for the console's closing; a key is SIGINT, on the calling thread either way.
+void DeliverConsoleEvent(bool close, bool) { kill(getpid(), close ? SIGHUP : SIGINT); }
+
+void Pause() { pause(); }
+void Nap() { usleep(500000); }
