@@ -55,7 +55,7 @@ int64_t ReportedRate(std::string* line) {
 }
 
 enum class Work { ReadD, WriteD, CopyD, ReadQ, WriteQ, CopyQ, Memcpy, Memset, ReadLoop };
-const char* const kNames[] = {"ReadDWords", "WriteDWords", "CopyDWords", "ReadQWords", "WriteQWords",
+const char* const kNames[] = {"ReadDWords", "WriteDWords", "CopyDWords", "ReadQWords",   "WriteQWords",
                               "CopyQWords", "memcpy",      "memset",     "C++ read loop"};
 
 volatile uint64_t readLoopSink;
@@ -65,14 +65,30 @@ void Pass(Work work, const RunState& state, void* source, void* destination) {
   const int32_t qwords = static_cast<int32_t>(state.DwordCount >> 1);
   const size_t bytes = static_cast<size_t>(state.DwordCount) * 4;
   switch (work) {
-    case Work::ReadD: morvit::ReadDWords(source, dwords); break;
-    case Work::WriteD: morvit::WriteDWords(destination, dwords, state.FillValue); break;
-    case Work::CopyD: morvit::CopyDWords(source, destination, dwords); break;
-    case Work::ReadQ: morvit::ReadQWords(source, qwords); break;
-    case Work::WriteQ: morvit::WriteQWords(destination, qwords, 0); break;
-    case Work::CopyQ: morvit::CopyQWords(source, destination, qwords); break;
-    case Work::Memcpy: std::memcpy(destination, source, bytes); break;
-    case Work::Memset: std::memset(destination, 0, bytes); break;
+    case Work::ReadD:
+      morvit::ReadDWords(source, dwords);
+      break;
+    case Work::WriteD:
+      morvit::WriteDWords(destination, dwords, state.FillValue);
+      break;
+    case Work::CopyD:
+      morvit::CopyDWords(source, destination, dwords);
+      break;
+    case Work::ReadQ:
+      morvit::ReadQWords(source, qwords);
+      break;
+    case Work::WriteQ:
+      morvit::WriteQWords(destination, qwords, 0);
+      break;
+    case Work::CopyQ:
+      morvit::CopyQWords(source, destination, qwords);
+      break;
+    case Work::Memcpy:
+      std::memcpy(destination, source, bytes);
+      break;
+    case Work::Memset:
+      std::memset(destination, 0, bytes);
+      break;
     case Work::ReadLoop: {
       const uint32_t* words = static_cast<const uint32_t*>(source);
       uint64_t sum = 0;

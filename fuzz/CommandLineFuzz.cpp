@@ -13,7 +13,9 @@
 
 namespace {
 
-void Check(bool condition) { if (!condition) std::abort(); }
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
 
 // Blanks, then [+-]decimal digits in the signed 32-bit range, or a hexadecimal prefix and digits in 32 bits.
 int32_t ModelNumber(const std::string& text, int32_t fallback) {

@@ -29,9 +29,7 @@ namespace {
 
 // Addresses in fault messages: eight upper-case hexadecimal digits, more where a 64-bit address
 // needs them.
-std::string AddressText(uintptr_t address) {
-  return Format("%08llX", static_cast<unsigned long long>(address));
-}
+std::string AddressText(uintptr_t address) { return Format("%08llX", static_cast<unsigned long long>(address)); }
 
 }  // namespace
 
@@ -42,27 +40,60 @@ Failure FailureFromFault(const Fault& fault) {
     case FaultKind::AccessViolation: {
       cls = "EAccessViolation";
       const char* access = fault.write ? "Write" : "Read";
-      platform::ModuleInfo module = platform::ModuleOfAddress(reinterpret_cast<const void*>(fault.instruction));
+      platform::ModuleInfo module = platform::ModuleOfAddress(
+          reinterpret_cast<const void*>(fault.instruction));  // NOLINT(performance-no-int-to-ptr): a code address
       if (module.found) {
-        message = "Access violation at address " + AddressText(fault.instruction) + " in module '" +
-                  module.fileName + "'. " + access + " of address " + AddressText(fault.accessAddress);
+        message = "Access violation at address " + AddressText(fault.instruction) + " in module '" + module.fileName +
+                  "'. " + access + " of address " + AddressText(fault.accessAddress);
       } else {
-        message = "Access violation at address " + AddressText(fault.instruction) + ". " + access +
-                  " of address " + AddressText(fault.accessAddress);
+        message = "Access violation at address " + AddressText(fault.instruction) + ". " + access + " of address " +
+                  AddressText(fault.accessAddress);
       }
       break;
     }
-    case FaultKind::IntegerDivideByZero: cls = "EDivByZero"; message = "Division by zero"; break;
-    case FaultKind::ArrayBoundsExceeded: cls = "ERangeError"; message = "Range check error"; break;
-    case FaultKind::IntegerOverflow: cls = "EIntOverflow"; message = "Integer overflow"; break;
-    case FaultKind::FloatDivideByZero: cls = "EZeroDivide"; message = "Floating point division by zero"; break;
-    case FaultKind::FloatInvalidOperation: cls = "EInvalidOp"; message = "Invalid floating point operation"; break;
-    case FaultKind::FloatOverflow: cls = "EOverflow"; message = "Floating point overflow"; break;
-    case FaultKind::FloatUnderflow: cls = "EUnderflow"; message = "Floating point underflow"; break;
-    case FaultKind::PrivilegedInstruction: cls = "EPrivilege"; message = "Privileged instruction"; break;
-    case FaultKind::StackOverflow: cls = "EStackOverflow"; message = "Stack overflow"; break;
-    case FaultKind::ControlC: cls = "EControlC"; message = "Control-C hit"; break;
-    case FaultKind::Other: message = Format("External exception %X", fault.code); break;
+    case FaultKind::IntegerDivideByZero:
+      cls = "EDivByZero";
+      message = "Division by zero";
+      break;
+    case FaultKind::ArrayBoundsExceeded:
+      cls = "ERangeError";
+      message = "Range check error";
+      break;
+    case FaultKind::IntegerOverflow:
+      cls = "EIntOverflow";
+      message = "Integer overflow";
+      break;
+    case FaultKind::FloatDivideByZero:
+      cls = "EZeroDivide";
+      message = "Floating point division by zero";
+      break;
+    case FaultKind::FloatInvalidOperation:
+      cls = "EInvalidOp";
+      message = "Invalid floating point operation";
+      break;
+    case FaultKind::FloatOverflow:
+      cls = "EOverflow";
+      message = "Floating point overflow";
+      break;
+    case FaultKind::FloatUnderflow:
+      cls = "EUnderflow";
+      message = "Floating point underflow";
+      break;
+    case FaultKind::PrivilegedInstruction:
+      cls = "EPrivilege";
+      message = "Privileged instruction";
+      break;
+    case FaultKind::StackOverflow:
+      cls = "EStackOverflow";
+      message = "Stack overflow";
+      break;
+    case FaultKind::ControlC:
+      cls = "EControlC";
+      message = "Control-C hit";
+      break;
+    case FaultKind::Other:
+      message = Format("External exception %X", fault.code);
+      break;
   }
   return Failure(cls, std::move(message), fault.instruction);
 }

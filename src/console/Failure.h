@@ -58,10 +58,10 @@ enum class FaultKind {
 
 struct Fault {
   FaultKind kind = FaultKind::Other;
-  uint32_t code = 0;             // the platform's fault code, for FaultKind::Other
-  uintptr_t instruction = 0;     // the faulting instruction
-  uintptr_t accessAddress = 0;   // for access violations
-  bool write = false;            // for access violations: a write rather than a read
+  uint32_t code = 0;            // the platform's fault code, for FaultKind::Other
+  uintptr_t instruction = 0;    // the faulting instruction
+  uintptr_t accessAddress = 0;  // for access violations
+  bool write = false;           // for access violations: a write rather than a read
 };
 
 // The failure a fault becomes: its class and message, located at the faulting instruction.

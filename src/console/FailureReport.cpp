@@ -13,7 +13,8 @@ constexpr size_t kMaxReportLength = 1023;
 }
 
 std::string FailureReportText(const Failure& failure) {
-  platform::ModuleInfo module = platform::ModuleOfAddress(reinterpret_cast<const void*>(failure.Location()));
+  platform::ModuleInfo module = platform::ModuleOfAddress(
+      reinterpret_cast<const void*>(failure.Location()));  // NOLINT(performance-no-int-to-ptr): a code address
   std::string moduleName = module.found ? module.fileName : platform::ProgramFileName();
   // The offset inside the module; an address outside every module is shown as it is.
   uintptr_t offset = module.found ? failure.Location() - module.base : failure.Location();

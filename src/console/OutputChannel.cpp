@@ -12,7 +12,7 @@ namespace {
 
 // Error numbers the channel itself produces.
 constexpr int32_t kNotOpenedForOutput = 105;  // no usable standard output handle
-constexpr int32_t kFileNotOpen = 103;          // statement ended on a closed channel
+constexpr int32_t kFileNotOpen = 103;         // statement ended on a closed channel
 
 constexpr int32_t kMaxWidth = 255;  // of a real's field
 constexpr int32_t kMaxDecimals = 216;
@@ -104,14 +104,22 @@ std::string RealText(long double value, int32_t decimals) {
 
 std::string IoErrorMessage(int32_t errorNumber) {
   switch (errorNumber) {
-    case 2: return "File not found";
-    case 3: return "Invalid filename";
-    case 4: return "Too many open files";
-    case 5: return "File access denied";
-    case 100: return "Read beyond end of file";
-    case 101: return "Disk full";
-    case 106: return "Invalid numeric input";
-    default: return Format("I/O error %d", errorNumber);
+    case 2:
+      return "File not found";
+    case 3:
+      return "Invalid filename";
+    case 4:
+      return "Too many open files";
+    case 5:
+      return "File access denied";
+    case 100:
+      return "Read beyond end of file";
+    case 101:
+      return "Disk full";
+    case 106:
+      return "Invalid numeric input";
+    default:
+      return Format("I/O error %d", errorNumber);
   }
 }
 

@@ -17,7 +17,6 @@ std::string GuidText(const GUID& guid);
 void ListDevices();
 
 // DirectDraw's per-device callback of the listing.
-BOOL MORVIT_STDCALL EnumDeviceCallback(GUID* guid, char* description, char* driverName, void* context,
-                                       void* monitor);
+BOOL MORVIT_STDCALL EnumDeviceCallback(GUID* guid, char* description, char* driverName, void* context, void* monitor);
 
 }  // namespace morvit

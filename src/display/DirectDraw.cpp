@@ -12,6 +12,8 @@ struct ResultRow {
 };
 
 // The texts are kept exactly as users of the tool know them, spelling included.
+// Each row keeps its constant's name right after it; the formatter would push the names into one column.
+// clang-format off
 constexpr ResultRow kResultMessages[] = {
     {0x00000000u, "The request completed successfully."},  // DD_OK
     {0x80004001u, "Action not supported."},  // DDERR_UNSUPPORTED
@@ -123,6 +125,7 @@ constexpr ResultRow kResultMessages[] = {
     {0x887602B7u, "The video port is not active"},  // DDERR_VIDEONOTACTIVE
     {0x887602BBu, "Surfaces created by one direct draw device cannot be used directly by another direct draw device."},  // DDERR_DEVICEDOESNTOWNSURFACE
 };
+// clang-format on
 
 }  // namespace
 

@@ -99,7 +99,8 @@ bool LockPrimary(RunState& state, IDirectDrawSurface7* primary) {
   out.EndLine();
   out.CheckOutput();
   out.WriteZText("  Virtual Address: ");
-  out.WriteText(Format("%08llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(state.SurfaceDesc.lpSurface))));
+  out.WriteText(
+      Format("%08llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(state.SurfaceDesc.lpSurface))));
   out.EndLine();
   out.CheckOutput();
   return true;

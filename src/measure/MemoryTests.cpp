@@ -15,7 +15,7 @@ struct Block {
   int32_t dwordCount;
   int32_t qwordCount;  // half the words, rounded down: an odd last word is left alone
   uint32_t dwordFill;
-  int64_t qwordFill;   // the 32-bit fill in both halves, so both families leave the same bytes
+  int64_t qwordFill;  // the 32-bit fill in both halves, so both families leave the same bytes
   bool qwords;
 };
 
@@ -54,7 +54,7 @@ PASS_LOOP void WriteTest(RunState& state, const char* label, const Block& block,
 }
 
 PASS_LOOP void CopyTest(RunState& state, const char* label, const Block& block, const void* source, void* destination,
-              int32_t passes) {
+                        int32_t passes) {
   BeginTest(state, label);
   if (block.qwords) {
     for (int32_t pass = 0; pass < passes; ++pass) CopyQWords(source, destination, block.qwordCount);

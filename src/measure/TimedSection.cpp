@@ -35,9 +35,7 @@ int64_t TruncateToInt64(long double value) {
 
 // Whole units, half up for a non-negative value; the remainder has the dividend's sign, so a
 // negative value is truncated.
-int64_t RoundedUnits(int64_t value, int64_t unit) {
-  return value / unit + (value % unit >= unit / 2 ? 1 : 0);
-}
+int64_t RoundedUnits(int64_t value, int64_t unit) { return value / unit + (value % unit >= unit / 2 ? 1 : 0); }
 
 }  // namespace
 
@@ -55,8 +53,8 @@ void BeginTest(RunState& state, std::string_view label) {
 
 ReportFigures ComputeFigures(int64_t elapsed, int64_t frequency, int32_t passBytes, int32_t count) {
   ReportFigures figures;
-  figures.Seconds = RoundToDouble(
-      platform::DivideExtended(static_cast<long double>(elapsed), static_cast<long double>(frequency)));
+  figures.Seconds =
+      RoundToDouble(platform::DivideExtended(static_cast<long double>(elapsed), static_cast<long double>(frequency)));
   const int64_t bytes = static_cast<int64_t>(passBytes) * static_cast<int64_t>(count);
   figures.BytesPerSecond = TruncateToInt64(
       platform::DivideExtended(static_cast<long double>(bytes), static_cast<long double>(figures.Seconds)));

@@ -74,8 +74,8 @@ namespace morvit::platform {
 
 namespace {
 const Services kRealServices = {
-    RealQueryCounter,        RealQueryFrequency,       RealAllocatePages,
-    RealFreePages,           RealOpenStandardOutput,   RealWriteStandardOutput,
+    RealQueryCounter, RealQueryFrequency,     RealAllocatePages,
+    RealFreePages,    RealOpenStandardOutput, RealWriteStandardOutput,
 };
 Services currentServices = kRealServices;
 }  // namespace

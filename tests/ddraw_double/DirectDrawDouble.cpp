@@ -19,11 +19,16 @@ using namespace morvit;
 
 namespace {
 
-struct Device { bool hasGuid; GUID guid; std::string description, name; };
+struct Device {
+  bool hasGuid;
+  GUID guid;
+  std::string description, name;
+};
 
 struct Script {
   GUID guid = {0x4D4F5256, 0x4954, 0x11D2, {0x80, 0, 'D', 'I', 'S', 'P', 'L', '1'}};  // the one device GUID there is
-  std::vector<Device> devices = {{false, {}, "DirectDraw HAL", "display"}, {true, guid, "WineD3D DirectDraw Emulation", "\\\\.\\DISPLAY1"}};
+  std::vector<Device> devices = {{false, {}, "DirectDraw HAL", "display"},
+                                 {true, guid, "WineD3D DirectDraw Emulation", "\\\\.\\DISPLAY1"}};
   unsigned width = 1024, height = 768, bpp = 32, calls = 0;
   int pitch = 4096;
   std::map<unsigned, unsigned> failures;  // call number: result
@@ -33,7 +38,8 @@ struct Script {
 
 std::string Unescape(const char* text) {
   std::string out;
-  for (unsigned byte; *text; ++text) out += *text == '%' && std::sscanf(text + 1, "%2x", &byte) == 1 ? (text += 2, char(byte)) : *text;
+  for (unsigned byte; *text; ++text)
+    out += *text == '%' && std::sscanf(text + 1, "%2x", &byte) == 1 ? (text += 2, char(byte)) : *text;
   return out;
 }
 
@@ -69,7 +75,8 @@ struct Call {
   HRESULT Done(HRESULT result, const char* method, const std::string& object, unsigned argument) const {
     char line[160];
     result = scripted ? HRESULT(Current().failures[number]) : result;
-    std::snprintf(line, sizeof line, "%u %s %s %08X -> %08X", number, method, object.c_str(), argument, unsigned(result));
+    std::snprintf(line, sizeof line, "%u %s %s %08X -> %08X", number, method, object.c_str(), argument,
+                  unsigned(result));
     return Log(line), result;
   }
 };
@@ -80,14 +87,18 @@ struct Object {
   explicit Object(std::string n) : name(std::move(n)) { Log("+ " + name); }
   ULONG Add() { return refs ? ++refs : (Log("! AddRef of released " + name), 0); }
   ULONG Drop() { return refs == 0 ? (Log("! Release of released " + name), 0) : --refs ? refs : (Log("- " + name), 0); }
-  bool Gone(const char* method) { return refs == 0 && (Log(std::string("! ") + method + " on released " + name), true); }
+  bool Gone(const char* method) {
+    return refs == 0 && (Log(std::string("! ") + method + " on released " + name), true);
+  }
 };
 
 #define UNUSED(method) \
   HRESULT MORVIT_STDCALL method() override { return Log("! unused " #method), HRESULT(0x80004001u); }
-#define COM_OBJECT                                                                                                   \
-  HRESULT MORVIT_STDCALL QueryInterface(const GUID&, void** object) override { return *object = nullptr, kNoInterface; } \
-  ULONG MORVIT_STDCALL AddRef() override { return Add(); }                                                          \
+#define COM_OBJECT                                                             \
+  HRESULT MORVIT_STDCALL QueryInterface(const GUID&, void** object) override { \
+    return *object = nullptr, kNoInterface;                                    \
+  }                                                                            \
+  ULONG MORVIT_STDCALL AddRef() override { return Add(); }                     \
   ULONG MORVIT_STDCALL Release() override { return Drop(); }
 constexpr HRESULT kNoInterface = HRESULT(0x80004002u), kInvalidParams = HRESULT(0x80070057u);
 
@@ -96,18 +107,23 @@ class Surface final : public IDirectDrawSurface7, Object {
   Surface(std::string name, const DDSURFACEDESC2& desc, void* memory)
       : Object(std::move(name)), desc_(desc), memory_(static_cast<char*>(memory)) {}
   COM_OBJECT
+  // Method lists, for which the formatter settles on no layout.
+  // clang-format off
   UNUSED(AddAttachedSurface) UNUSED(AddOverlayDirtyRect) UNUSED(BltBatch) UNUSED(BltFast)
   UNUSED(DeleteAttachedSurface) UNUSED(EnumAttachedSurfaces) UNUSED(EnumOverlayZOrders) UNUSED(Flip)
   UNUSED(GetAttachedSurface) UNUSED(GetBltStatus) UNUSED(GetCaps) UNUSED(GetClipper) UNUSED(GetColorKey)
   UNUSED(GetDC) UNUSED(GetFlipStatus) UNUSED(GetOverlayPosition) UNUSED(GetPalette) UNUSED(GetPixelFormat)
   UNUSED(Initialize) UNUSED(IsLost) UNUSED(ReleaseDC) UNUSED(Restore) UNUSED(SetClipper) UNUSED(SetColorKey)
   UNUSED(SetOverlayPosition) UNUSED(SetPalette)
+      // clang-format on
 
-  HRESULT MORVIT_STDCALL Blt(RECT*, IDirectDrawSurface7* source, RECT*, DWORD flags, void*) override {
+      HRESULT MORVIT_STDCALL Blt(RECT*, IDirectDrawSurface7* source, RECT*, DWORD flags, void*) override {
     auto* from = static_cast<Surface*>(source);
     const bool gone = Gone("Blt") || from == nullptr || from->Gone("Blt");
-    return Call().Done(gone ? DDERR_GENERIC : locked_ || from->locked_ ? DDERR_SURFACEBUSY : DD_OK, "Blt",
-                       name + "<" + (from ? from->name : "null"), flags);
+    return Call().Done(gone                       ? DDERR_GENERIC
+                       : locked_ || from->locked_ ? DDERR_SURFACEBUSY
+                                                  : DD_OK,
+                       "Blt", name + "<" + (from ? from->name : "null"), flags);
   }
   HRESULT MORVIT_STDCALL GetSurfaceDesc(DDSURFACEDESC2* desc) override {
     const Call call;
@@ -145,23 +161,29 @@ class DirectDraw final : public IDirectDraw7, Object {
  public:
   DirectDraw() : Object("ddraw") {}
   COM_OBJECT
+  // Method lists, for which the formatter settles on no layout.
+  // clang-format off
   UNUSED(Compact) UNUSED(CreateClipper) UNUSED(CreatePalette) UNUSED(DuplicateSurface) UNUSED(EnumDisplayModes)
   UNUSED(EnumSurfaces) UNUSED(FlipToGDISurface) UNUSED(GetCaps) UNUSED(GetDisplayMode) UNUSED(GetFourCCCodes)
   UNUSED(GetGDISurface) UNUSED(GetMonitorFrequency) UNUSED(GetScanLine) UNUSED(GetVerticalBlankStatus)
   UNUSED(Initialize) UNUSED(RestoreDisplayMode)
+      // clang-format on
 
-  HRESULT MORVIT_STDCALL CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, IUnknown*) override {
+      HRESULT MORVIT_STDCALL CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, IUnknown*) override {
     const Call call;
     const bool primary = (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
     // A system-memory surface needs the caller's memory.
-    HRESULT result = Gone("CreateSurface") ? DDERR_GENERIC : primary || (desc->dwFlags & DDSD_LPSURFACE) ? DD_OK : kInvalidParams;
+    HRESULT result = Gone("CreateSurface")                         ? DDERR_GENERIC
+                     : primary || (desc->dwFlags & DDSD_LPSURFACE) ? DD_OK
+                                                                   : kInvalidParams;
     result = call.Done(result, "CreateSurface", name, desc->ddsCaps.dwCaps);
     *surface = nullptr;
     if (call.scripted || result != DD_OK) return result;
     const Script& s = Current();
     DDSURFACEDESC2 made = *desc;
-    if (primary) made.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT, made.dwWidth = s.width,
-                 made.dwHeight = s.height, made.lPitch = s.pitch, made.ddpfPixelFormat.dwRGBBitCount = s.bpp;
+    if (primary)
+      made.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT, made.dwWidth = s.width,
+      made.dwHeight = s.height, made.lPitch = s.pitch, made.ddpfPixelFormat.dwRGBBitCount = s.bpp;
     return *surface = new Surface(primary ? "primary" : "sysmem", made, primary ? nullptr : desc->lpSurface), result;
   }
   HRESULT MORVIT_STDCALL SetCooperativeLevel(void*, DWORD flags) override {

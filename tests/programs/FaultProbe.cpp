@@ -2,9 +2,9 @@
 // it reports, so that tests see the exact report, the exit status and the clean-up:
 //   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages|raise HEX
 // or waits, with keys converted, for what ends the process: a key while it throws and catches without end
-// (throw-loop) or writes lines without end (write-loop), a fault on a second thread while it writes lines (thread-fault), the console's closing
-// (close) or a key handled on the program's own thread (key-here); or lets a key come once the end has
-// begun (key-after-end).
+// (throw-loop) or writes lines without end (write-loop), a fault on a second thread while it writes lines
+// (thread-fault), the console's closing (close) or a key handled on the program's own thread (key-here); or lets a key
+// come once the end has begun (key-after-end).
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,9 +19,10 @@
 void RaiseCode(uint32_t code);  // the platform's exception of that code, raised inside the platform
 void StartFaultingThread();     // a second thread that soon reads address 0
 void DeliverConsoleEvent(bool close, bool onThisThread);  // a key or the console's closing
-void Pause();                   // waits for a signal, or for ever
-void Nap();                     // half a second
+void Pause();                                             // waits for a signal, or for ever
+void Nap();                                               // half a second
 
+// NOLINTBEGIN(performance-no-int-to-ptr): the probe faults at addresses it is given on purpose
 namespace {
 
 using namespace morvit;
@@ -41,7 +42,10 @@ void TimedTest(uint32_t dwordCount, int32_t passes, int64_t frequency) {
   RunState state;
   std::memset(&state, 0, sizeof state);
   state.DwordCount = dwordCount, state.Frequency = frequency;
-  platform::CurrentServices().queryCounter = [] { static int64_t tick = 0; return tick++; };
+  platform::CurrentServices().queryCounter = [] {
+    static int64_t tick = 0;
+    return tick++;
+  };
   BeginTest(state, "SysMem Read"), EndTest(state, passes);
 }
 
@@ -61,7 +65,8 @@ void RepeatedFaults() {
     }
     uint16_t environment[14];  // control, status and tag words first
     asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(environment));
-    unclean += (environment[0] & ~0x40) != platform::kProgramControlWord || (environment[2] & 0x383F) || environment[4] != 0xFFFF;
+    unclean += (environment[0] & ~0x40) != platform::kProgramControlWord || (environment[2] & 0x383F) ||
+               environment[4] != 0xFFFF;
   }
   WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
 }
@@ -137,3 +142,4 @@ int main(int argc, char** argv) {
   argument = argc > 2 ? argv[2] : "";
   RunReportingFailures(Body);
 }
+// NOLINTEND(performance-no-int-to-ptr)

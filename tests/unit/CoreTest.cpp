@@ -17,23 +17,62 @@ using Words = std::vector<std::string>;
 
 TEST(CommandLine, Splitting) {
   const std::pair<const char*, Words> cases[] = {
-      {"", {}}, {"  a\tb\x01" "c\x1f" "d  ", {"a", "b", "c", "d"}},
+      {"", {}},
+      {"  a\tb\x01"
+       "c\x1f"
+       "d  ",
+       {"a", "b", "c", "d"}},
       {"\"Z:\\dir with space\\MORVIT.EXE\" 5", {"Z:\\dir with space\\MORVIT.EXE", "5"}},
-      {"a\"b c\"d e", {"ab cd", "e"}}, {"p \"\" q", {"p", "q"}}, {"p \"\"\"\" \"\"q", {"p", "q"}},
-      {"p \"open to the end", {"p", "open to the end"}}, {"p a\"\"b", {"p", "ab"}},
-      {"p \"5 \" \"  7\"", {"p", "5 ", "  7"}}, {"p \xE9t\xE9", {"p", "\xE9t\xE9"}},
+      {"a\"b c\"d e", {"ab cd", "e"}},
+      {"p \"\" q", {"p", "q"}},
+      {"p \"\"\"\" \"\"q", {"p", "q"}},
+      {"p \"open to the end", {"p", "open to the end"}},
+      {"p a\"\"b", {"p", "ab"}},
+      {"p \"5 \" \"  7\"", {"p", "5 ", "  7"}},
+      {"p \xE9t\xE9", {"p", "\xE9t\xE9"}},
   };
   for (const auto& [line, words] : cases) EXPECT_EQ(SplitCommandLine(line), words) << line;
 }
 
 TEST(CommandLine, Numbers) {
-  const std::pair<const char*, int32_t> cases[] = {  // 7 stands for the default
-      {"500", 500}, {"010", 10}, {"0", 0}, {"-5", -5}, {"+5", 5}, {"2147483647", 2147483647},
-      {"-2147483648", -2147483647 - 1}, {"2147483648", 7}, {"-2147483649", 7}, {"99999999999999999999", 7},
-      {"   42", 42}, {"42 ", 7}, {"\t42", 7}, {"", 7}, {"   ", 7}, {"-", 7}, {"+-1", 7}, {"x", 7}, {"1e3", 7},
-      {"$10", 16}, {"x10", 16}, {"X10", 16}, {"0x10", 16}, {"0X10", 16}, {"  $0010", 16}, {"$fF", 255},
-      {"$80000000", -2147483647 - 1}, {"$FFFFFFFF", -1}, {"$000000000FFFFFFFF", -1}, {"$100000000", 7},
-      {"$", 7}, {"0x", 7}, {"-$10", 7}, {"$-10", 7}, {"$1G", 7}, {"00x10", 7},
+  const std::pair<const char*, int32_t> cases[] = {
+      // 7 stands for the default
+      {"500", 500},
+      {"010", 10},
+      {"0", 0},
+      {"-5", -5},
+      {"+5", 5},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483647 - 1},
+      {"2147483648", 7},
+      {"-2147483649", 7},
+      {"99999999999999999999", 7},
+      {"   42", 42},
+      {"42 ", 7},
+      {"\t42", 7},
+      {"", 7},
+      {"   ", 7},
+      {"-", 7},
+      {"+-1", 7},
+      {"x", 7},
+      {"1e3", 7},
+      {"$10", 16},
+      {"x10", 16},
+      {"X10", 16},
+      {"0x10", 16},
+      {"0X10", 16},
+      {"  $0010", 16},
+      {"$fF", 255},
+      {"$80000000", -2147483647 - 1},
+      {"$FFFFFFFF", -1},
+      {"$000000000FFFFFFFF", -1},
+      {"$100000000", 7},
+      {"$", 7},
+      {"0x", 7},
+      {"-$10", 7},
+      {"$-10", 7},
+      {"$1G", 7},
+      {"00x10", 7},
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(ReadNumber(text, 7), value) << text;
 }
@@ -79,16 +118,20 @@ TEST(Kernels, MoveExactlyTheirElements) {
   // Each kernel over words 2 to 39 of 42: the source holds i * 0x01010101 + 1 (some of them NaNs as doubles,
   // which the x87 unit must move as the integers they are), the destination guard words.
   using Kernel = void (*)(uint32_t*, uint32_t*);
-  const Kernel kernels[] = {[](uint32_t* s, uint32_t*) { ReadDWords(s, 38); }, [](uint32_t*, uint32_t* d) { WriteDWords(d, 37, 5); },
-                            [](uint32_t* s, uint32_t* d) { CopyDWords(s, d, 37); }, [](uint32_t* s, uint32_t*) { ReadQWords(s, 19); },
-                            [](uint32_t*, uint32_t* d) { WriteQWords(d, 18, 0x500000005LL); },
-                            [](uint32_t* s, uint32_t* d) { CopyQWords(s, d, 18), CopyQWords(d, s, 0), ReadQWords(nullptr, 0); }};
+  const Kernel kernels[] = {
+      [](uint32_t* s, uint32_t*) { ReadDWords(s, 38); },
+      [](uint32_t*, uint32_t* d) { WriteDWords(d, 37, 5); },
+      [](uint32_t* s, uint32_t* d) { CopyDWords(s, d, 37); },
+      [](uint32_t* s, uint32_t*) { ReadQWords(s, 19); },
+      [](uint32_t*, uint32_t* d) { WriteQWords(d, 18, 0x500000005LL); },
+      [](uint32_t* s, uint32_t* d) { CopyQWords(s, d, 18), CopyQWords(d, s, 0), ReadQWords(nullptr, 0); }};
   const int changed[] = {0, 37, 37, 0, 36, 36};
   platform::FaultConversion faultConversion;
   platform::LoadControlWord(platform::kProgramControlWord);
   for (int n = 0; n < 6; ++n) {
     alignas(8) uint32_t source[42], original[42], destination[42];
-    for (uint32_t i = 0; i < 42; ++i) source[i] = i == 11 ? 0x7FF00000u : i * 0x01010101u + 1, destination[i] = 0xA5C3E10Fu;
+    for (uint32_t i = 0; i < 42; ++i)
+      source[i] = i == 11 ? 0x7FF00000u : i * 0x01010101u + 1, destination[i] = 0xA5C3E10Fu;
     std::memcpy(original, source, sizeof source);
     kernels[n](source + 2, destination + 2);
     for (int i = 0; i < 42; ++i) {
@@ -100,7 +143,8 @@ TEST(Kernels, MoveExactlyTheirElements) {
     uintptr_t flags;
     asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(environment));
     asm volatile("pushf\n\tpop %0" : "=r"(flags));
-    EXPECT_EQ(uint32_t(environment[4]) << 16 | uint32_t(flags & 0x400), 0xFFFF0000u) << "kernel " << n << ": x87 stack empty, direction flag clear";
+    EXPECT_EQ(uint32_t(environment[4]) << 16 | uint32_t(flags & 0x400), 0xFFFF0000u)
+        << "kernel " << n << ": x87 stack empty, direction flag clear";
   }
 }
 

@@ -19,8 +19,14 @@ using platform::StreamKind;
 
 // What reached the platform: the bytes written, and the write sizes with counter reads among them
 // ("44 r r 80"). The write numbered failWrite fails with failError.
-struct Captured { StreamKind kind; std::string text, events; size_t writes, failWrite; int32_t failError; std::vector<int64_t> counter;
-                  const char* lastText; } captured;
+struct Captured {
+  StreamKind kind;
+  std::string text, events;
+  size_t writes, failWrite;
+  int32_t failError;
+  std::vector<int64_t> counter;
+  const char* lastText;
+} captured;
 
 // Runs step on a fresh channel over that standard output; returns what it raised ("Class: message").
 std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& step) {
@@ -66,7 +72,8 @@ TEST(Output, FieldsIntegersBooleansAndReals) {
     out.EndLine();
   });
   EXPECT_EQ(captured.text, "  abc|abc|abc|abc|abc|    |  3355|12345670-2147483648 -9223372036854775808TRUEFALSE" +
-                               std::string(299, ' ') + "x" + std::string(252, ' ') + "1.5  1.2500  0.0000 10.0000"
+                               std::string(299, ' ') + "x" + std::string(252, ' ') +
+                               "1.5  1.2500  0.0000 10.0000"
                                "1234.5000  0.0002  2.0000 -0.0000 -0.00001399.9999100000000000000000000.00"
                                "0.1000000000000000100000000\r\n");
 }
@@ -74,23 +81,36 @@ TEST(Output, FieldsIntegersBooleansAndReals) {
 TEST(Output, WritesAndErrors) {
   // Each case: the stream, the write that fails (0: none) and its error number, the statements; then the
   // platform writes, the text that reached it and what the last CheckOutput raised.
-  const struct { StreamKind kind; size_t failWrite; int32_t error; std::function<void(OutputChannel&)> statements;
-                 const char* writes; std::string text; const char* raised; } cases[] = {
-      {StreamKind::Disk, 0, 0, [](OutputChannel& o) { o.WriteText("short"), o.EndLine(), o.WriteText(std::string(300, 'x')); },
-       "128 128 51 ", "short\r\n" + std::string(300, 'x'), ""},
+  const struct {
+    StreamKind kind;
+    size_t failWrite;
+    int32_t error;
+    std::function<void(OutputChannel&)> statements;
+    const char* writes;
+    std::string text;
+    const char* raised;
+  } cases[] = {
+      {StreamKind::Disk, 0, 0,
+       [](OutputChannel& o) { o.WriteText("short"), o.EndLine(), o.WriteText(std::string(300, 'x')); }, "128 128 51 ",
+       "short\r\n" + std::string(300, 'x'), ""},
       // A buffer that an item fills exactly is written when more comes: its failure is reported at the
       // statement that brought more, and drops that item.
-      {StreamKind::Pipe, 1, 6, [](OutputChannel& o) { o.WriteText(std::string(126, 'a')), o.EndLine(), o.CheckOutput(),
-                                                      o.WriteChar('b'), o.EndLine(); },
+      {StreamKind::Pipe, 1, 6,
+       [](OutputChannel& o) {
+         o.WriteText(std::string(126, 'a')), o.EndLine(), o.CheckOutput(), o.WriteChar('b'), o.EndLine();
+       },
        "128 2 ", "\r\n", "EInOutError: I/O error 6"},
-      {StreamKind::Character, 0, 0, [](OutputChannel& o) { o.WriteText("label "), o.EndStatement(), o.WriteText("rest"), o.EndLine(); },
-       "6 6 ", "label rest\r\n", ""},
+      {StreamKind::Character, 0, 0,
+       [](OutputChannel& o) { o.WriteText("label "), o.EndStatement(), o.WriteText("rest"), o.EndLine(); }, "6 6 ",
+       "label rest\r\n", ""},
       // A failed write drops the rest of its item; the statement's next items are still written.
-      {StreamKind::Disk, 1, 112, [](OutputChannel& o) { o.WriteText(std::string(200, 'a')), o.WriteText("next"), o.EndLine(); },
-       "128 6 ", "next\r\n", "EInOutError: I/O error 112"},
+      {StreamKind::Disk, 1, 112,
+       [](OutputChannel& o) { o.WriteText(std::string(200, 'a')), o.WriteText("next"), o.EndLine(); }, "128 6 ",
+       "next\r\n", "EInOutError: I/O error 112"},
       {StreamKind::Character, 1, 5, [](OutputChannel& o) { o.WriteText("denied"), o.EndLine(); }, "8 ", "",
        "EInOutError: File access denied"},
-      {StreamKind::Unknown, 0, 0, [](OutputChannel& o) { o.WriteText("lost"), o.EndLine(); }, "", "", "EInOutError: I/O error 103"},
+      {StreamKind::Unknown, 0, 0, [](OutputChannel& o) { o.WriteText("lost"), o.EndLine(); }, "", "",
+       "EInOutError: I/O error 103"},
   };
   for (const auto& c : cases) {
     const std::string raised = Capture(c.kind, [&](OutputChannel& out) {
@@ -104,18 +124,26 @@ TEST(Output, WritesAndErrors) {
 // The last text written by a thread that stopped the program's: the finished bytes go out once, whether
 // they still wait in the buffer or a write of the stopped thread has them.
 TEST(Output, LastTextAfterTheFinishedBytes) {
-  const struct { const char* name; StreamKind kind; bool stoppedInWrite; std::function<void(OutputChannel&)> statements;
-                 const char* last; std::string text; } cases[] = {
-      {"buffered line", StreamKind::Disk, false, [](OutputChannel& o) { o.WriteText("done"), o.EndLine(); }, "report\r\n",
-       "done\r\nreport\r\n"},
-      {"open line on a console", StreamKind::Character, false, [](OutputChannel& o) { o.WriteText("label "), o.EndStatement(); },
-       "report\r\n", "label report\r\n"},
-      {"inside the write of a full buffer", StreamKind::Pipe, true, [](OutputChannel& o) { o.WriteText(std::string(130, 'x')); },
-       "report\r\n", std::string(128, 'x') + "report\r\n"},
-      {"inside a console's statement write", StreamKind::Character, true, [](OutputChannel& o) { o.WriteText("line"), o.EndLine(); },
-       "report\r\n", "line\r\nreport\r\n"},
+  const struct {
+    const char* name;
+    StreamKind kind;
+    bool stoppedInWrite;
+    std::function<void(OutputChannel&)> statements;
+    const char* last;
+    std::string text;
+  } cases[] = {
+      {"buffered line", StreamKind::Disk, false, [](OutputChannel& o) { o.WriteText("done"), o.EndLine(); },
+       "report\r\n", "done\r\nreport\r\n"},
+      {"open line on a console", StreamKind::Character, false,
+       [](OutputChannel& o) { o.WriteText("label "), o.EndStatement(); }, "report\r\n", "label report\r\n"},
+      {"inside the write of a full buffer", StreamKind::Pipe, true,
+       [](OutputChannel& o) { o.WriteText(std::string(130, 'x')); }, "report\r\n",
+       std::string(128, 'x') + "report\r\n"},
+      {"inside a console's statement write", StreamKind::Character, true,
+       [](OutputChannel& o) { o.WriteText("line"), o.EndLine(); }, "report\r\n", "line\r\nreport\r\n"},
       {"nothing written yet", StreamKind::Disk, false, [](OutputChannel&) {}, "report\r\n", "report\r\n"},
-      {"no report", StreamKind::Disk, false, [](OutputChannel& o) { o.WriteText("done"), o.EndLine(); }, "", "done\r\n"},
+      {"no report", StreamKind::Disk, false, [](OutputChannel& o) { o.WriteText("done"), o.EndLine(); }, "",
+       "done\r\n"},
   };
   for (const auto& c : cases) {
     Capture(c.kind, [&](OutputChannel& out) {
@@ -130,15 +158,25 @@ TEST(Output, LastTextAfterTheFinishedBytes) {
 }
 
 TEST(TimedSection, ReportLines) {
-  const std::string warning = "\r\n ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount";
+  const std::string warning =
+      "\r\n ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount";
   // Each case: ticks per second, words per pass, passes, start and stop counter values, and the report.
-  const struct { int64_t frequency; uint32_t dwords; int32_t passes; int64_t start, stop; std::string line; } cases[] = {
+  const struct {
+    int64_t frequency;
+    uint32_t dwords;
+    int32_t passes;
+    int64_t start, stop;
+    std::string line;
+  } cases[] = {
       {10000000, 786432, 1000, 1000, 5001000, "  0.5000   6291456000   6291M   6G"},
       {10000000, 786432, 1000, 1000, 5000999, "  0.5000   6291457258   6291M   6G" + warning},
       {10, 786432, 1000, 0, 1, "  0.1000  31457279999  31457M  31G" + warning},
-      {1, 1, 499999, 10, 14, "  4.0000       499999      0M   0G"}, {1, 1, 1499999999, 10, 14, "  4.0000   1499999999   1500M   1G"},
-      {1, 1, 500000, 10, 14, "  4.0000       500000      1M   0G"}, {2, 1, 1, 0, 3, "  1.5000            2      0M   0G"},
-      {1, 1, -375000, 0, 1, "  1.0000     -1500000     -1M   0G"}, {1, 0x20000000, 1, 0, 1, "  1.0000  -2147483648  -2147M  -2G"},
+      {1, 1, 499999, 10, 14, "  4.0000       499999      0M   0G"},
+      {1, 1, 1499999999, 10, 14, "  4.0000   1499999999   1500M   1G"},
+      {1, 1, 500000, 10, 14, "  4.0000       500000      1M   0G"},
+      {2, 1, 1, 0, 3, "  1.5000            2      0M   0G"},
+      {1, 1, -375000, 0, 1, "  1.0000     -1500000     -1M   0G"},
+      {1, 0x20000000, 1, 0, 1, "  1.0000  -2147483648  -2147M  -2G"},
       {10, 250, 1000, 0, 10000, "1000.0000         1000      0M   0G"},
       {10000000, 786432, 1000, 77, 77, "EZeroDivide: Floating point division by zero"},
       {10000000, 786432, 0, 77, 77, "EInvalidOp: Invalid floating point operation"},
@@ -155,7 +193,8 @@ TEST(TimedSection, ReportLines) {
       captured.counter = {c.start, c.stop};
       BeginTest(state, "SysMem Read"), EndTest(state, c.passes);
     });
-    EXPECT_EQ(captured.text + raised, "SysMem Read (Secs, Bytes/s):                " + c.line + (raised.empty() ? "\r\n" : ""));
+    EXPECT_EQ(captured.text + raised,
+              "SysMem Read (Secs, Bytes/s):                " + c.line + (raised.empty() ? "\r\n" : ""));
     // On a console the label is written before the start counter is read, the line after the stop.
     EXPECT_EQ(captured.events.substr(0, 7), "44 r r ");
     EXPECT_EQ(platform::StoreControlWord() & ~0x40, platform::kProgramControlWord) << "rounding put back";
