@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing MORVIT needs on Debian 12: the native toolchain and GoogleTest,
-# matplotlib for the charts of scripts/report,
-# the mingw-w64 i686 cross compiler, Wine with its 32-bit side, Xvfb, and the 32-bit X client
-# libraries that Wine's 32-bit side needs to open a display when installed without recommends, and what
+# matplotlib for the charts of scripts/report, the mingw-w64 i686 cross compiler, Wine with its 32-bit
+# side, Xvfb, the 32-bit X client libraries that Wine's 32-bit side needs to open a display when
+# installed without recommends, the style checkers of scripts/lint.sh, and what
 # scripts/build-i486-runtime.sh needs to rebuild the cross compiler's runtime from Debian's sources
 # (dpkg-source, autotools for the CRT, GCC's build prerequisites). That script fetches the two source
 # packages itself, with deb-src entries in a private apt state: the system's apt sources stay as they are.
@@ -16,6 +16,7 @@ packages=(
   libx11-6:i386 libxext6:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
   libxfixes3:i386 libxcomposite1:i386 libxinerama1:i386 libfreetype6:i386 libfontconfig1:i386
   dpkg-dev make patch xz-utils autoconf automake libgmp-dev libmpfr-dev libmpc-dev zlib1g-dev
+  clang-format clang-tidy flake8 shellcheck
 )
 
 sudo_cmd=()

@@ -9,10 +9,16 @@ import sys
 
 REG = r"%(?:[er]?[a-d]x|[er][sd]i|[er]bp|r\d+d?)"
 # The assembler's alignment padding: instructions that do nothing, or a jump over them to the loop.
-PADDING = re.compile(r"jmp \w+ .*|(?:data16 |cs )*nop.*|xchg %ax,%ax|lea (?:0x0)?\(%[er]([sd])i(?:,%[er]iz,1)?\),%[er]\1i")
+PADDING = re.compile(r"jmp \w+ .*|(?:data16 |cs )*nop.*|xchg %ax,%ax"
+                     r"|lea (?:0x0)?\(%[er]([sd])i(?:,%[er]iz,1)?\),%[er]\1i")
 STRING = {"ReadDWords": r"rep lods %ds:\(%[er]si\),%eax", "WriteDWords": r"rep stos %eax,%es:\(%[er]di\)",
           "CopyDWords": r"rep movsl %ds:\(%[er]si\),%es:\(%[er]di\)"}
-STEP = lambda reg: r"add \$0x8,(?P<%s>%s)" % (reg, REG)
+
+
+def STEP(reg):
+    return r"add \$0x8,(?P<%s>%s)" % (reg, REG)
+
+
 # The loop body of each 64-bit kernel.
 X87 = {"ReadQWords": [r"fildll \((?P<p>%s)\)" % REG, r"fstp %st\(0\)", STEP("p")],
        "WriteQWords": [r"fld %st\(0\)", r"fistpll \((?P<p>%s)\)" % REG, STEP("p")],
@@ -53,7 +59,8 @@ def main():
     path = [p for p in ";".join(sys.argv[2:]).split(";") if re.search(r"[/\\]MorvitUtl\.cpp\.o(bj)?$", p)][0]
     headers = subprocess.run([objdump, "-h", path], check=True, capture_output=True, text=True).stdout
     # The kernels lie in the section of the code a key may be thrown from (platform/SafeCode.h).
-    assert int(re.search(r"morvit_safe\S*\s.*2\*\*(\d+)", headers)[1]) >= 6, "the kernels' section is not aligned to 64 bytes"
+    alignment = int(re.search(r"morvit_safe\S*\s.*2\*\*(\d+)", headers)[1])
+    assert alignment >= 6, "the kernels' section is not aligned to 64 bytes"
     functions, current = {}, None
     for line in subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True, capture_output=True,
                                text=True).stdout.splitlines():

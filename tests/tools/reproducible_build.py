@@ -23,7 +23,9 @@ def copy_sources(destination):
 
 def build(folder, epoch):
     environment = dict(os.environ, SOURCE_DATE_EPOCH=str(epoch))
-    for command in (["cmake", "--preset", "win32"], ["cmake", "--build", "--preset", "win32", "-j", "1", "--target", "morvit"]):
+    configure = ["cmake", "--preset", "win32"]
+    build_exe = ["cmake", "--build", "--preset", "win32", "-j", "1", "--target", "morvit"]
+    for command in (configure, build_exe):
         subprocess.run(command, cwd=folder, env=environment, check=True, stdout=subprocess.DEVNULL)
     with open(os.path.join(folder, "build", "win32", "src", "app", "MORVIT.EXE"), "rb") as f:
         return f.read()
