@@ -10,6 +10,7 @@
 
 #include "app/RunState.h"
 #include "console/Failure.h"
+#include "console/FailureReport.h"
 #include "console/OutputChannel.h"
 #include "measure/MorvitUtl.h"
 #include "measure/TimedSection.h"
@@ -133,6 +134,7 @@ int main() {
   using namespace morvit;
   platform::CurrentServices().openStandardOutput = &OpenConsole;
   platform::CurrentServices().writeStandardOutput = &Capture;
+  InstallFailureHandlers();
   platform::FaultConversion faultConversion;
   platform::LoadControlWord(platform::kProgramControlWord);
 

@@ -33,7 +33,8 @@ std::string AddressText(uintptr_t address) { return Format("%08llX", static_cast
 
 }  // namespace
 
-Failure FailureFromFault(const Fault& fault) {
+Failure FailureFromFault(const platform::Fault& fault) {
+  using platform::FaultKind;
   const char* cls = "EExternalException";
   std::string message;
   switch (fault.kind) {

@@ -6,6 +6,8 @@
 #include <exception>
 #include <string>
 
+#include "platform/Fault.h"
+
 namespace morvit {
 
 class Failure : public std::exception {
@@ -40,31 +42,7 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 // Throws a Failure located at the caller's return address.
 [[noreturn]] void Raise(const char* className, std::string message, int32_t errorNumber = 0);
 
-// Processor faults as the platform layer classifies them.
-enum class FaultKind {
-  AccessViolation,
-  IntegerDivideByZero,
-  ArrayBoundsExceeded,
-  IntegerOverflow,
-  FloatDivideByZero,
-  FloatInvalidOperation,  // also x87 stack check and inexact result
-  FloatOverflow,
-  FloatUnderflow,  // also denormal operand
-  PrivilegedInstruction,
-  StackOverflow,
-  ControlC,
-  Other,
-};
-
-struct Fault {
-  FaultKind kind = FaultKind::Other;
-  uint32_t code = 0;            // the platform's fault code, for FaultKind::Other
-  uintptr_t instruction = 0;    // the faulting instruction
-  uintptr_t accessAddress = 0;  // for access violations
-  bool write = false;           // for access violations: a write rather than a read
-};
-
 // The failure a fault becomes: its class and message, located at the faulting instruction.
-Failure FailureFromFault(const Fault& fault);
+Failure FailureFromFault(const platform::Fault& fault);
 
 }  // namespace morvit

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "console/OutputChannel.h"
+#include "platform/Fault.h"
 #include "platform/Fpu.h"
 #include "platform/Platform.h"
 
@@ -10,6 +11,16 @@ namespace morvit {
 
 namespace {
 constexpr size_t kMaxReportLength = 1023;
+
+[[noreturn]] void ThrowFailureOf(const platform::Fault& fault) { throw FailureFromFault(fault); }
+std::string ReportTextOf(const platform::Fault& fault) { return FailureReportText(FailureFromFault(fault)); }
+void ReportFailureOf(const platform::Fault& fault) { ReportFailure(FailureFromFault(fault)); }
+void WriteFinishedThen(const char* text) { Output().WriteLast(text); }
+bool OutputWriting() { return Output().Writing(); }
+}  // namespace
+
+void InstallFailureHandlers() {
+  platform::SetFaultHandlers({ThrowFailureOf, ReportTextOf, ReportFailureOf, WriteFinishedThen, OutputWriting});
 }
 
 std::string FailureReportText(const Failure& failure) {
@@ -42,6 +53,7 @@ void ReportFailure(const Failure& failure) {
 }
 
 void RunReportingFailures(void (*body)()) {
+  InstallFailureHandlers();
   platform::LoadControlWord(platform::kProgramControlWord);
   platform::FaultConversion faultConversion;
   try {
@@ -57,7 +69,5 @@ void RunReportingFailures(void (*body)()) {
   Output().FlushAtExit();
   platform::ExitProcess(0);
 }
-
-void WritePreparedReport(const char* text) { Output().WriteLast(text); }
 
 }  // namespace morvit

@@ -12,10 +12,9 @@ std::string FailureReportText(const Failure& failure);
 // status 1. A failure while writing the report itself still ends the process with status 1.
 [[noreturn]] void ReportFailure(const Failure& failure);
 
-// Passes the finished buffered output on and then a report text made beforehand with its line end (or
-// nothing for an empty one), allocating nothing: for a thread that stops the program's own at an
-// unknown point, perhaps inside the heap or a write.
-void WritePreparedReport(const char* text);
+// Hands the platform the handlers through which processor faults and keys become failures, reports and
+// the end of the process. Before the first platform::FaultConversion or ConvertInterrupts.
+void InstallFailureHandlers();
 
 // The program's outermost frame: sets the floating-point control word, turns processor faults into
 // failures, runs the body, and ends the process: status 0 when the body returns, the failure report

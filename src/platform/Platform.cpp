@@ -4,12 +4,19 @@
 #include <exception>
 #include <string>
 
-#include "console/Failure.h"
-#include "console/FailureReport.h"
+#include "platform/Fault.h"
 #include "platform/Fpu.h"
 
 namespace morvit::platform {
 namespace {
+
+FaultHandlers faultHandlers{};
+
+// Throws the program's failure for a fault through the handler the layers above registered.
+[[noreturn]] void ThrowFault(const Fault& fault) {
+  faultHandlers.throwFault(fault);
+  __builtin_unreachable();
+}
 
 // A Ctrl+C as the failure it becomes, located at the instruction it interrupted.
 Fault InterruptFault(uintptr_t instruction, uint32_t code) {
@@ -58,7 +65,7 @@ std::string preparedInterruptReport;
 
 void PrepareInterruptReport(const void* handler, uint32_t code) {
   const Fault fault = InterruptFault(reinterpret_cast<uintptr_t>(handler), code);
-  preparedInterruptReport = FailureReportText(FailureFromFault(fault)) + "\r\n";
+  preparedInterruptReport = faultHandlers.reportText(fault) + "\r\n";
 }
 
 }  // namespace
@@ -80,6 +87,9 @@ const Services kRealServices = {
 Services currentServices = kRealServices;
 }  // namespace
 
+void SetFaultHandlers(const FaultHandlers& handlers) { faultHandlers = handlers; }
+const FaultHandlers& CurrentFaultHandlers() { return faultHandlers; }
+
 Services& CurrentServices() { return currentServices; }
 const Services& RealServices() { return kRealServices; }
 void Restore() { currentServices = kRealServices; }
@@ -89,7 +99,7 @@ __attribute__((noinline)) void PollInterrupt() {
   // Not while a failure is on its way out: a second throw would end in std::terminate.
   if (std::uncaught_exceptions() > 0 || !ChangeInterruptState(kKeyWaiting, kKeyThrown)) return;
   const uintptr_t caller = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
-  throw FailureFromFault(InterruptFault(caller, kInterruptCode));
+  ThrowFault(InterruptFault(caller, kInterruptCode));
 }
 
 void IgnoreInterrupts() {

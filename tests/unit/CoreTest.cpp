@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "console/FailureReport.h"
 #include "measure/MorvitUtl.h"
 #include "measure/TimedSection.h"
 #include "platform/Fpu.h"
@@ -102,6 +103,7 @@ TEST(ReportLine, Figures) {
       {"no passes", 5, 1, kScreen, 0, 5.0, 0, 0, 0},
       {"a negative count is truncated toward zero", 1, 1, 1700000, -1, 1.0, -1700000, -1, 0},
   };
+  InstallFailureHandlers();
   platform::FaultConversion faultConversion;
   platform::LoadControlWord(platform::kProgramControlWord);
   for (const FiguresCase& c : cases) {
@@ -126,6 +128,7 @@ TEST(Kernels, MoveExactlyTheirElements) {
       [](uint32_t*, uint32_t* d) { WriteQWords(d, 18, 0x500000005LL); },
       [](uint32_t* s, uint32_t* d) { CopyQWords(s, d, 18), CopyQWords(d, s, 0), ReadQWords(nullptr, 0); }};
   const int changed[] = {0, 37, 37, 0, 36, 36};
+  InstallFailureHandlers();
   platform::FaultConversion faultConversion;
   platform::LoadControlWord(platform::kProgramControlWord);
   for (int n = 0; n < 6; ++n) {

@@ -7,6 +7,7 @@
 
 #include "app/RunState.h"
 #include "console/Failure.h"
+#include "console/FailureReport.h"
 #include "console/OutputChannel.h"
 #include "display/DirectDraw.h"
 #include "measure/TimedSection.h"
@@ -183,6 +184,7 @@ TEST(TimedSection, ReportLines) {
       {0, 1, 1, 0, 5, "EZeroDivide: Floating point division by zero"},
       {1000000000000000000, 1000, 1000, 0, 1, "EInvalidOp: Invalid floating point operation"},
   };
+  InstallFailureHandlers();
   platform::FaultConversion faultConversion;
   for (const auto& c : cases) {
     RunState state;
