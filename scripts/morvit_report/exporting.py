@@ -8,20 +8,16 @@ CSV_COLUMNS = ["file", "line", "label", "seconds", "bytes_per_second", "megabyte
                "consistent"]
 
 
-def empty_if_none(value):
-    return "" if value is None else value
-
-
 def csv_text(names, runs):
-    """One row per report line; the seconds as printed, an empty cell where the run does not tell."""
+    """One row per report line; the seconds as printed, an empty cell where the run does not tell (the csv
+    module writes None so)."""
     out = io.StringIO()
     writer = csv.writer(out, lineterminator="\n")
     writer.writerow(CSV_COLUMNS)
     for name, run in zip(names, runs):
         for line in run.report_lines:
             writer.writerow([name, line.line, line.label, line.seconds, line.bytes_per_second, line.megabytes,
-                             line.gigabytes, empty_if_none(line.passes), empty_if_none(line.bytes),
-                             "true" if line.consistent else "false"])
+                             line.gigabytes, line.passes, line.bytes, "true" if line.consistent else "false"])
     return out.getvalue()
 
 
