@@ -1,91 +1,81 @@
-"""scripts/report over a saved complete /Q /W run under Wine, and over an early end of an /I run and a failed blit
-that the program gives against the double, run as the end-to-end tests run it."""
+"""scripts/report run as its users run it: over the outputs the program gives, and its exit on each kind of
+trouble. The package's own tests, beside it, cover the rest."""
 
-import csv, json, re, struct, subprocess, tempfile, unittest, xml.etree.ElementTree
+import csv
+import json
+import re
+import struct
+import subprocess
+import tempfile
+import unittest
 from pathlib import Path
 
 import test_runs
 
-HERE, RAN = Path(__file__).resolve().parent, Path(tempfile.mkdtemp())
-for name, args, script in (("early", ["/I"], "fail 4 8876017C\n"), ("bltfail", ["3", "1", "2"], "surface 64 8 320 32\nfail 12 8876021C\n")):
-    (RAN / (name + ".txt")).write_bytes(test_runs.run_double(args, script).stdout)
-# name: TestCount, ReadCount, BltToSysCount, /W, /Q, bytes of one pass (None: no pitch printed), ending, last step
-RUNS = {"qword": (30, 30, 30, True, True, 256000, "complete", "Primary.UnLock"),
-        "early": (None, None, None, None, None, None, "early_end", "PrimarySurface"),
-        "bltfail": (3, 1, 2, False, False, None, "failure_report", "VideoMem To SysMem Blt")}
-COUNT_OF = {"VideoMem Read": 1, "VideoMem To SysMem Copy": 1, "VideoMem To SysMem Blt": 2}  # else TestCount
-FILES = {name: (HERE / "fixtures" if name == "qword" else RAN) / (name + ".txt") for name in RUNS}
-CSV_HEAD = "file line label seconds bytes_per_second megabytes gigabytes passes bytes consistent".split()
-SETTINGS = "test_count read_count blt_to_sys_count wait_after_blit qword_routines info_only".split()
+HERE = Path(__file__).resolve().parent
+REPORT = HERE.parent.parent / "scripts" / "report"
+SAVED_PATH = HERE / "fixtures" / "qword.txt"  # a complete /Q /W run under Wine
+SAVED_RUN = SAVED_PATH.read_bytes()
+# The program against the double, (arguments, double's script): a complete run with three different counts, an /I
+# run that ends early at a failed step, a failure report during a blit test.
+DOUBLE_RUNS = {
+    "counts": (["4", "2", "3", "/W"], "surface 64 8 256 32\n"),
+    "early": (["/I"], "fail 4 8876017C\n"),
+    "bltfail": (["3", "1", "2"], "surface 64 8 320 32\nfail 12 8876021C\n"),
+}
+
+# (name, input, more arguments, exit status, standard error, files written, the table's first line); {folder} is
+# where they are, {saved} the saved run.
+TROUBLE = [
+    ("a line that does not agree", SAVED_RUN.replace(b"0.0310", b"0.0410"), ["--markdown"], 1,
+     "report: {folder}/input.txt:24: SysMem To VideoMem Blt: 247579012 bytes/s, but 7680000 bytes (30 passes) in "
+     "0.0410 s give 187088915 to 187545787\n", ["r.csv"], "|  | input |"),
+    ("an unusable file beside a usable one", b"Read me\r\n", ["{saved}"], 2,
+     "report: {folder}/input.txt: not MORVIT output: line 1 is 'Read me', not 'DirectDraw 7 Version'\n", [], ""),
+    ("an output that cannot be written", SAVED_RUN, ["--json", "{folder}/missing/r.json"], 2,
+     "report: {folder}/missing/r.json: cannot write: No such file or directory\n", [], ""),
+]
 
 
 class ReportTest(unittest.TestCase):
     def report(self, *args):
-        return subprocess.run([HERE.parent.parent / "scripts/report", *args], capture_output=True, text=True)
+        return subprocess.run([REPORT, *args], capture_output=True, text=True)
 
-    def expected_lines(self, name):
-        """[file, line, label, seconds, rate, MB, GB, passes, bytes, consistent] of every report line of a run."""
-        lines = enumerate(FILES[name].read_bytes().decode().split("\r\n"), 1)
-        found = [(n, re.fullmatch(r"(.+?) \(Secs, Bytes/s\): +(\S+) +(\S+) +(\S+)M +(\S+)G", s)) for n, s in lines]
-        run, rows = RUNS[name], [(n, m.groups(), RUNS[name][COUNT_OF.get(m[1], 0)]) for n, m in found if m]
-        return [[name, n, *figures, passes, run[5] and run[5] * passes, True] for n, figures, passes in rows]
-
-    def test_outputs_from_crlf_and_lf_files(self):
-        csv_rows = [CSV_HEAD] + [["" if v is None else "true" if v is True else str(v) for v in row]
-                                 for name in RUNS for row in self.expected_lines(name)]
-        out = Path(self.enterContext(tempfile.TemporaryDirectory()))
-        lf = [out / path.name for path in FILES.values()]
-        for path, copy in zip(FILES.values(), lf):
-            copy.write_bytes(path.read_bytes().replace(b"\r\n", b"\n"))
-        for args, chart in (([*FILES.values()], "c.png"), (["--markdown", *lf], "c.svg")):
-            done = self.report("--csv", out / "r.csv", "--json", out / "r.json", "--chart", out / chart, *args)
-            self.assertEqual(done.returncode, 0, done.stderr)
-            self.assertEqual(list(csv.reader((out / "r.csv").read_text().splitlines())), csv_rows)
-            self.check_json(json.loads((out / "r.json").read_text())["files"])
-            self.check_table(done.stdout, r"^\| | \| | \|$" if args[0] == "--markdown" else r"  +")
-        self.assertEqual(struct.unpack(">8s8xII", (out / "c.png").read_bytes()[:24]), (b"\x89PNG\r\n\x1a\n", 1200, 800))
-        self.assertEqual(xml.etree.ElementTree.parse(out / "c.svg").getroot().tag, "{http://www.w3.org/2000/svg}svg")
-
-    def check_json(self, files):
-        for entry in files:
-            name, run, ending, failure = entry["name"], RUNS[entry["name"]], entry["ending"], entry["ending"]["failure"]
-            self.assertEqual(entry["settings"], dict(zip(SETTINGS, (*run[:5], run[0] is None))))
-            self.assertEqual([[name] + [line[key] for key in CSV_HEAD[1:]] for line in entry["report_lines"]],
-                             [[*r[:3], float(r[3]), *map(int, r[4:7]), *r[7:]] for r in self.expected_lines(name)])
-            self.assertEqual((ending["kind"], ending["last_step"], failure and failure["message"]),
-                             (*run[6:], failure and FILES[name].read_bytes().decode().split("\n")[-2].rstrip("\r")))
-
-    def check_table(self, output, separator):
-        rates = {name: {row[2]: "%.1f" % (int(row[4]) / 1e6) for row in self.expected_lines(name)} for name in RUNS}
-        lines = [[cell for cell in re.split(separator, line) if cell] for line in output.splitlines()]
-        self.assertEqual([line for line in lines if line and line[0] in rates["qword"]],
-                         [[label] + [rates[name].get(label, "-") for name in RUNS] for label in rates["qword"]])
-        self.assertEqual(re.findall(r"^\W*(\w+)\W*: (?:ended early at|failure report during) (.*?):", output, re.M),
-                         [("early", "PrimarySurface"), ("bltfail", "VideoMem To SysMem Blt")])
-
-    def test_tampered_lines_are_named(self):
-        for old, new, flagged in [(b"0.0310", b"0.0410", [24]), (b"10690M", b"10691M", [21]),
-                                  (b"20617M  21G", b"20617M  20G", [28]), (b"Pitch: 1280", b"Pitch: 1300", [23, 24])]:
-            with self.subTest(new), tempfile.TemporaryDirectory() as folder:
-                Path(folder, "qword.txt").write_bytes(FILES["qword"].read_bytes().replace(old, new))
-                done = self.report("--csv", folder + "/r.csv", folder + "/qword.txt")
-                rows = list(csv.reader(Path(folder, "r.csv").read_text().splitlines()))
-            self.assertEqual(done.returncode, 1)
-            self.assertEqual(re.findall(r"^report: (.*):(\d+): .*$", done.stderr, re.M),
-                             [(folder + "/qword.txt", str(n)) for n in flagged])
-            self.assertEqual([int(row[1]) for row in rows if row[9] == "false"], flagged)
-
-    def test_bad_input_writes_nothing(self):
-        cases = {"missing": None, "folder": "dir", "empty": b"", "binary": b"\x7fELF\1\0", "notes": b"Read me\r\n"}
+    def test_the_programs_outputs(self):
         folder = self.enterContext(tempfile.TemporaryDirectory())
-        (out := Path(folder, "out")).mkdir()
-        for name, content in cases.items():
-            path = Path(folder, name)
-            path.mkdir() if content == "dir" else content is None or path.write_bytes(content)
-            done = self.report("--csv", out / "a", "--json", out / "b", "--chart", out / "c.png", FILES["qword"], path)
-            self.assertRegex("%d %s" % (done.returncode, done.stderr),
-                             r"\A2 report: %s: [^\n]+\n\Z" % re.escape(str(path)))
-            self.assertEqual(list(out.iterdir()), [])
+        inputs = {"qword": SAVED_RUN}
+        for name, (args, script) in DOUBLE_RUNS.items():
+            inputs[name] = test_runs.run_double(args, script).stdout
+        expected = []  # (file, line number, label) of every report line the program printed
+        for name, data in inputs.items():
+            Path(folder, name + ".txt").write_bytes(data)
+            for number, line in enumerate(data.decode().split("\r\n"), 1):
+                if re.match(r".+ \(Secs, Bytes/s\): +\d", line):
+                    expected.append([name, str(number), line.partition(" (Secs")[0]])
+        done = self.report("--csv", folder + "/r.csv", "--json", folder + "/r.json", "--chart", folder + "/c.png",
+                           *[folder + "/" + name + ".txt" for name in inputs])
+        self.assertEqual(done.stderr, "")
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual(done.stdout.split("\n")[0].split(), list(inputs))
+        rows = list(csv.reader(Path(folder, "r.csv").read_text().splitlines()))
+        self.assertEqual([row[:3] for row in rows[1:]], expected)
+        files = json.loads(Path(folder, "r.json").read_text())["files"]
+        lines = [[file["name"], str(line["line"]), line["label"]] for file in files for line in file["report_lines"]]
+        self.assertEqual(lines, expected)
+        png_header = struct.unpack(">8s8xII", Path(folder, "c.png").read_bytes()[:24])
+        self.assertEqual(png_header, (b"\x89PNG\r\n\x1a\n", 1200, 800))
+
+    def test_trouble(self):
+        for name, data, args, status, stderr, written, table in TROUBLE:
+            with self.subTest(name), tempfile.TemporaryDirectory() as folder:
+                Path(folder, "input.txt").write_bytes(data)
+                Path(folder, "out").mkdir()
+                more = [arg.format(folder=folder, saved=SAVED_PATH) for arg in args]
+                done = self.report("--csv", folder + "/out/r.csv", *more, folder + "/input.txt")
+                self.assertEqual(done.returncode, status)
+                self.assertEqual(done.stderr, stderr.format(folder=folder))
+                self.assertEqual(sorted(path.name for path in Path(folder, "out").iterdir()), written)
+                self.assertEqual(done.stdout.partition("\n")[0], table)
 
 
 if __name__ == "__main__":

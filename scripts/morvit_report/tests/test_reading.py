@@ -1,0 +1,74 @@
+import unittest
+
+from morvit_report.model import ReportError
+from morvit_report.reading import parse_run, run_from_bytes
+from morvit_report.tests.samples import COMPLETE, up_to
+
+ENDINGS = [
+    ("a complete run", COMPLETE,
+     {"complete": True, "kind": "complete", "last_step": "Primary.UnLock", "result": "OK", "failure": None}),
+    ("a failure report after a whole line",
+     up_to(COMPLETE, "SysMem Copy") + "Exception EAccess in module m at 000081EB.\nAccess violation\n",
+     {"complete": False, "kind": "failure_report", "last_step": "SysMem Copy", "result": None,
+      "failure": {"class": "EAccess", "module": "m", "offset": "000081EB", "message": "Access violation", "line": 23,
+                  "interrupted": False}}),
+]
+
+REFUSED = [
+    ("the usage text", "MORVIT.EXE [TestCount ReadCount BltToSysCount] [/I] [/W] [/Q] [/Dnum]\n",
+     "MORVIT's usage text, not a run"),
+    ("another first line", "Read me\n", "not MORVIT output: line 1 is 'Read me', not 'DirectDraw 7 Version'"),
+    ("a line the program does not print", COMPLETE.replace("QWord Routines", "QWORD Routines"),
+     "line 4: not MORVIT output: expected 'QWord Routines: TRUE/FALSE', found 'QWORD Routines: TRUE'"),
+    ("cut after a step that cannot end the run", up_to(COMPLETE, "  Resolution"),
+     "line 17: the output stops after PrimarySurface, with neither 'Primary.UnLock' nor a failure report"),
+    ("cut between timed tests", up_to(COMPLETE, "SysMem Copy"),
+     "line 22: the output stops after SysMem Copy, with neither 'Primary.UnLock' nor a failure report"),
+    ("text after the last line", COMPLETE + "more\n", "line 33: not MORVIT output: text after 'Primary.UnLock'"),
+    ("a failure report alone", "Exception E in module m at 00000000.\nmessage\n",
+     "not MORVIT output: no line before the failure report"),
+    ("a control character", "\x7fELF\x01", "binary data, not MORVIT output (byte 0x7F at offset 0)"),
+]
+
+# Encodings a saved run may come in, of a run with a device name beyond ASCII: each reads as the run itself.
+ACCENTED = COMPLETE.replace("Emulation", "\u00c9mulation")
+SAVED_AS = [
+    ("single bytes in the console's code page 437", ACCENTED.encode("cp437")),
+    ("CR LF line ends", ACCENTED.replace("\n", "\r\n").encode("cp437")),
+    ("no line end after the last line", ACCENTED.rstrip("\n").encode("cp437")),
+    ("UTF-16 with its byte-order mark", b"\xff\xfe" + ACCENTED.encode("utf-16-le")),
+    ("UTF-8 with its byte-order mark", b"\xef\xbb\xbf" + ACCENTED.encode()),
+]
+
+# The echo leaves out a count equal to the one before it.
+ECHOES = [
+    ("one count for all three", "TestCount = 30", (30, 30, 30)),
+    ("ReadCount apart", "TestCount = 30; ReadCount = 5", (30, 5, 5)),
+    ("BltToSysCount apart", "TestCount = 30; BltToSysCount = 7", (30, 30, 7)),
+    ("all three apart", "TestCount = 100; ReadCount = 5; BltToSysCount = 50", (100, 5, 50)),
+]
+
+
+class ReadingTest(unittest.TestCase):
+    def test_endings(self):
+        for name, text, ending in ENDINGS:
+            with self.subTest(name):
+                self.assertEqual(parse_run(text).ending.to_json(), ending)
+
+    def test_refused_input_is_named(self):
+        for name, text, message in REFUSED:
+            with self.subTest(name):
+                with self.assertRaises(ReportError) as raised:
+                    run_from_bytes(text.encode())
+                self.assertEqual(str(raised.exception), message)
+
+    def test_saved_encodings(self):
+        for name, data in SAVED_AS:
+            with self.subTest(name):
+                self.assertEqual(run_from_bytes(data).to_json(), parse_run(ACCENTED).to_json())
+
+    def test_counts_left_out_of_the_echo(self):
+        for name, echo, counts in ECHOES:
+            with self.subTest(name):
+                settings = parse_run(COMPLETE.replace("TestCount = 30", echo)).settings
+                self.assertEqual((settings.test_count, settings.read_count, settings.blt_to_sys_count), counts)

@@ -1,0 +1,46 @@
+import unittest
+from pathlib import Path
+
+from morvit_report.reading import parse_run
+from morvit_report.rendering import column_names, markdown_table, plain_table
+from morvit_report.tests.samples import COMPLETE, up_to
+
+ZERO_GUID = "{00000000-0000-0000-0000-000000000000}"
+# /W alone, the listed device opened by its GUID in lower case, and the first, untimed blit failed.
+BLIT_FAILED = (COMPLETE.replace("QWord Routines: TRUE", "QWord Routines: FALSE")
+               .replace(ZERO_GUID, "{aeb2cdd4-6e41-43ea-941c-8361cc760781}")
+               .replace("VideoMem To SysMem Blt (Secs, Bytes/s):       0.0114    671974800    672M   1G",
+                        "VideoMem To SysMem Blt: 8876021Ch Still drawing."))
+SETTINGS_ECHO = "TestCount = 30\nWait after every blit: TRUE\nQWord Routines: TRUE\n\n"
+# An /I run, which echoes no settings, ended early at a failed step.
+INFO_EARLY = up_to(COMPLETE, "DirectDrawCreateEx").replace(SETTINGS_ECHO, "") + "PrimarySurface: 8876017Ch No memory.\n"
+# /Q alone, a device not in the listing, a failure report during a blit test.
+CUT = (up_to(COMPLETE.replace(ZERO_GUID, "{12345678-0000-0000-0000-00000000ABCD}")
+             .replace("Wait after every blit: TRUE", "Wait after every blit: FALSE"), "SysMem Copy")
+       + "VideoMem To SysMem Blt (Secs, Bytes/s):     Exception Exception in module morvit at 000081EB.\n"
+       + "Test Blt Fail [8876021Ch]")
+
+# The whole tables these runs give.
+EXPECTED = Path(__file__).resolve().parent / "fixtures"
+
+NAMES = [
+    ("file names without folder and extension", ["a/plain.txt", "b/qword.out"], ["plain", "qword"]),
+    ("a name seen before gets its count", ["a/run.txt", "b/run.txt", "run"], ["run", "run (2)", "run (3)"]),
+]
+
+
+class RenderingTest(unittest.TestCase):
+    def test_plain_table(self):
+        runs = [parse_run(text) for text in (COMPLETE, BLIT_FAILED, INFO_EARLY, CUT)]
+        expected = (EXPECTED / "four-runs.txt").read_text()
+        self.assertEqual(plain_table(["complete", "blit_failed", "info", "cut"], runs), expected)
+
+    def test_markdown_table(self):
+        runs = [parse_run(text) for text in (INFO_EARLY, CUT)]
+        expected = (EXPECTED / "two-runs.md").read_text()
+        self.assertEqual(markdown_table(["info_early", "cut"], runs), expected)
+
+    def test_column_names(self):
+        for name, paths, expected in NAMES:
+            with self.subTest(name):
+                self.assertEqual(column_names(paths), expected)
