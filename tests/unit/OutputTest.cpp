@@ -2,9 +2,9 @@
 // and a counter supplied through the platform layer.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <variant>
+#include <vector>
 
 #include "app/RunState.h"
 #include "console/Failure.h"
