@@ -32,7 +32,7 @@ struct Script {
   unsigned width = 1024, height = 768, bpp = 32, calls = 0;
   int pitch = 4096;
   std::map<unsigned, unsigned> failures;  // call number: result
-  bool faultingLock = false, ownDevices = false;
+  bool faultingLock = false;
   std::FILE* log = nullptr;
 };
 
@@ -51,17 +51,16 @@ Script& Current() {
     auto* s = new Script;
     const char* path = std::getenv("MORVIT_DDRAW_SCRIPT");
     std::FILE* file = path ? std::fopen(path, "r") : nullptr;
+    std::vector<Device> devices;
     for (char line[512], a[512], b[512], c[512]; file && std::fgets(line, sizeof line, file);) {
       unsigned x, y;
-      if (std::sscanf(line, "device %511s %511s %511s", a, b, c) == 3) {
-        if (!s->ownDevices) s->devices.clear();
-        s->ownDevices = true;
-        s->devices.push_back({a[0] == 'g', s->guid, Unescape(b), Unescape(c)});
-      }
+      if (std::sscanf(line, "device %511s %511s %511s", a, b, c) == 3)
+        devices.push_back({a[0] == 'g', s->guid, Unescape(b), Unescape(c)});
       std::sscanf(line, "surface %u %u %d %u", &s->width, &s->height, &s->pitch, &s->bpp);
       if (std::sscanf(line, "fail %u %x", &x, &y) == 2) s->failures[x] = y;
       s->faultingLock |= std::strncmp(line, "fault-lock", 10) == 0;
     }
+    if (!devices.empty()) s->devices = devices;
     const char* log = std::getenv("MORVIT_DDRAW_LOG");
     s->log = log ? std::fopen(log, "w") : nullptr;
     if (file) std::fclose(file);
