@@ -37,7 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Quotes and separators before the first character are never part of a word.
     Check(word.find('"') == std::string::npos && word.find('\0') == std::string::npos);
     Check(morvit::ReadNumber(word, -77) == ModelNumber(word, -77));
-    if (!word.empty()) nonEmpty.push_back(word), quoted += "\"" + word + "\" ";
+    if (word.empty()) continue;
+    nonEmpty.push_back(word);
+    quoted += "\"" + word + "\" ";
   }
   // Quoting every word and splitting again gives the same words back (empty ones vanish as "").
   Check(morvit::SplitCommandLine(quoted) == nonEmpty);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the style the repository writes down: clang-format (.clang-format) over the C++ sources,
 # clang-tidy's bug-finding families (.clang-tidy) over every translation unit of the native build,
-# flake8 (.flake8) over the Python, shellcheck over the shell scripts. Prints each finding and exits
-# non-zero when there is any. The native build's compile commands are configured when missing.
+# clang's -Wcomma over the tests, flake8 (.flake8) over the Python, shellcheck over the shell scripts. Prints each
+# finding and exits non-zero when there is any. The builds' compile commands are configured when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${MORVIT_JOBS:-2}
@@ -20,6 +20,41 @@ for entry in json.load(open("build/native/compile_commands.json")):
 echo "== clang-tidy: ${#units[@]} translation units"
 # --quiet drops the counts of findings suppressed in system headers; findings in ours are errors.
 printf '%s\n' "${units[@]}" | xargs -P "$jobs" -n 1 clang-tidy -p build/native --quiet 2>/dev/null || status=1
+
+# Tests are written as plain statements: clang's -Wcomma over every C++ file of tests/ and fuzz/, read as each
+# build that compiles it reads it (defines, include folders: a file sees only the layers it may use). Win32 files
+# are read with clang's mingw-w64 target and their cross compiler's C++ headers, which clang does not find alone.
+for preset in fuzz win32; do
+  [ -f "build/$preset/compile_commands.json" ] || cmake --preset "$preset" >/dev/null
+done
+mapfile -t comma_checks < <(python3 - <<'END'
+import functools, json, os, shlex, subprocess
+
+
+@functools.cache
+def mingw_target(compiler):
+    search = subprocess.run([compiler, "-xc++", "-E", "-v", os.devnull], capture_output=True, text=True).stderr
+    folders = [line.strip() for line in search.splitlines() if line.startswith(" /") and "/c++" in line]
+    return ["--target=i686-w64-mingw32", "-nostdinc++"] + ["-isystem" + folder for folder in folders]
+
+
+checks = set()
+for build in ("native", "fuzz", "win32"):
+    for entry in json.load(open(f"build/{build}/compile_commands.json")):
+        source, command = os.path.relpath(entry["file"]), shlex.split(entry["command"])
+        if source.startswith(("tests/", "fuzz/")):
+            target = mingw_target(command[0]) if build == "win32" else []
+            flags = [arg for arg in command if arg.startswith(("-I", "-D", "-std="))]
+            checks.add(shlex.join(["clang++", *target, *flags, "-fsyntax-only", "-Wno-everything", "-Wcomma",
+                                   "-Werror=comma", source]))
+print("\n".join(sorted(checks)))
+END
+)
+echo "== clang -Wcomma: ${#comma_checks[@]} compilations of test files"
+[ "${#comma_checks[@]}" -gt 0 ] || status=1
+for check in "${comma_checks[@]}"; do
+  eval "$check" || status=1
+done
 
 mapfile -t python < <(git ls-files '*.py'; echo scripts/report)
 echo "== flake8: ${#python[@]} files"

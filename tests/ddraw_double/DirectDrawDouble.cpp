@@ -32,14 +32,17 @@ struct Script {
   unsigned width = 1024, height = 768, bpp = 32, calls = 0;
   int pitch = 4096;
   std::map<unsigned, unsigned> failures;  // call number: result
-  bool faultingLock = false, ownDevices = false;
+  bool faultingLock = false;
   std::FILE* log = nullptr;
 };
 
 std::string Unescape(const char* text) {
   std::string out;
-  for (unsigned byte; *text; ++text)
-    out += *text == '%' && std::sscanf(text + 1, "%2x", &byte) == 1 ? (text += 2, char(byte)) : *text;
+  for (unsigned byte; *text; ++text) {
+    const bool escaped = *text == '%' && std::sscanf(text + 1, "%2x", &byte) == 1;
+    out += escaped ? char(byte) : *text;
+    if (escaped) text += 2;
+  }
   return out;
 }
 
@@ -48,24 +51,28 @@ Script& Current() {
     auto* s = new Script;
     const char* path = std::getenv("MORVIT_DDRAW_SCRIPT");
     std::FILE* file = path ? std::fopen(path, "r") : nullptr;
+    std::vector<Device> devices;
     for (char line[512], a[512], b[512], c[512]; file && std::fgets(line, sizeof line, file);) {
       unsigned x, y;
-      if (std::sscanf(line, "device %511s %511s %511s", a, b, c) == 3) {
-        if (!s->ownDevices) s->devices.clear();
-        s->ownDevices = true, s->devices.push_back({a[0] == 'g', s->guid, Unescape(b), Unescape(c)});
-      }
+      if (std::sscanf(line, "device %511s %511s %511s", a, b, c) == 3)
+        devices.push_back({a[0] == 'g', s->guid, Unescape(b), Unescape(c)});
       std::sscanf(line, "surface %u %u %d %u", &s->width, &s->height, &s->pitch, &s->bpp);
       if (std::sscanf(line, "fail %u %x", &x, &y) == 2) s->failures[x] = y;
       s->faultingLock |= std::strncmp(line, "fault-lock", 10) == 0;
     }
+    if (!devices.empty()) s->devices = devices;
     const char* log = std::getenv("MORVIT_DDRAW_LOG");
-    return s->log = log ? std::fopen(log, "w") : nullptr, file && std::fclose(file), s;
+    s->log = log ? std::fopen(log, "w") : nullptr;
+    if (file) std::fclose(file);
+    return s;
   }();
   return *script;
 }
 
 void Log(const std::string& line) {
-  if (Current().log) std::fprintf(Current().log, "%s\n", line.c_str()), std::fflush(Current().log);
+  if (Current().log == nullptr) return;
+  std::fprintf(Current().log, "%s\n", line.c_str());
+  std::fflush(Current().log);
 }
 
 // One numbered call: the script's result for it, if any, replaces what it does and returns.
@@ -77,7 +84,8 @@ struct Call {
     result = scripted ? HRESULT(Current().failures[number]) : result;
     std::snprintf(line, sizeof line, "%u %s %s %08X -> %08X", number, method, object.c_str(), argument,
                   unsigned(result));
-    return Log(line), result;
+    Log(line);
+    return result;
   }
 };
 
@@ -85,18 +93,26 @@ struct Object {
   std::string name;
   ULONG refs = 1;
   explicit Object(std::string n) : name(std::move(n)) { Log("+ " + name); }
-  ULONG Add() { return refs ? ++refs : (Log("! AddRef of released " + name), 0); }
-  ULONG Drop() { return refs == 0 ? (Log("! Release of released " + name), 0) : --refs ? refs : (Log("- " + name), 0); }
-  bool Gone(const char* method) {
-    return refs == 0 && (Log(std::string("! ") + method + " on released " + name), true);
+  bool Gone(const std::string& misuse) {
+    if (refs == 0) Log("! " + misuse + " " + name);
+    return refs == 0;
+  }
+  ULONG Add() { return Gone("AddRef of released") ? 0 : ++refs; }
+  ULONG Drop() {
+    if (refs == 1) Log("- " + name);
+    return Gone("Release of released") ? 0 : --refs;
   }
 };
 
-#define UNUSED(method) \
-  HRESULT MORVIT_STDCALL method() override { return Log("! unused " #method), HRESULT(0x80004001u); }
+#define UNUSED(method)                       \
+  HRESULT MORVIT_STDCALL method() override { \
+    Log("! unused " #method);                \
+    return HRESULT(0x80004001u);             \
+  }
 #define COM_OBJECT                                                             \
   HRESULT MORVIT_STDCALL QueryInterface(const GUID&, void** object) override { \
-    return *object = nullptr, kNoInterface;                                    \
+    *object = nullptr;                                                         \
+    return kNoInterface;                                                       \
   }                                                                            \
   ULONG MORVIT_STDCALL AddRef() override { return Add(); }                     \
   ULONG MORVIT_STDCALL Release() override { return Drop(); }
@@ -119,7 +135,7 @@ class Surface final : public IDirectDrawSurface7, Object {
 
       HRESULT MORVIT_STDCALL Blt(RECT*, IDirectDrawSurface7* source, RECT*, DWORD flags, void*) override {
     auto* from = static_cast<Surface*>(source);
-    const bool gone = Gone("Blt") || from == nullptr || from->Gone("Blt");
+    const bool gone = Gone("Blt on released") || from == nullptr || from->Gone("Blt on released");
     return Call().Done(gone                       ? DDERR_GENERIC
                        : locked_ || from->locked_ ? DDERR_SURFACEBUSY
                                                   : DD_OK,
@@ -132,7 +148,10 @@ class Surface final : public IDirectDrawSurface7, Object {
   HRESULT MORVIT_STDCALL Lock(RECT*, DDSURFACEDESC2* desc, DWORD flags, void*) override {
     const Call call;
     // The primary's own memory is made when first used: a refused system-memory buffer of its size must be reachable.
-    if (memory_ == nullptr) memory_ = (own_.resize(size_t(desc_.lPitch) * desc_.dwHeight), own_.data());
+    if (memory_ == nullptr) {
+      own_.resize(size_t(desc_.lPitch) * desc_.dwHeight);
+      memory_ = own_.data();
+    }
     void* address = name == "primary" && Current().faultingLock ? reinterpret_cast<void*>(0x10) : memory_;
     const HRESULT result = locked_ ? DDERR_SURFACEBUSY : Describe(desc, address, call.scripted);
     locked_ |= result == DD_OK && !call.scripted;
@@ -141,14 +160,16 @@ class Surface final : public IDirectDrawSurface7, Object {
   HRESULT MORVIT_STDCALL Unlock(RECT*) override {
     const Call call;
     const HRESULT result = locked_ ? DD_OK : DDERR_NOTLOCKED;
-    locked_ &= call.scripted || Gone("Unlock");
+    locked_ &= call.scripted || Gone("Unlock on released");
     return call.Done(result, "Unlock", name, 0);
   }
 
  private:
   HRESULT Describe(DDSURFACEDESC2* desc, void* address, bool skip) {
-    if (desc == nullptr || desc->dwSize != kSurfaceDescSize || Gone("a description")) return kInvalidParams;
-    if (!skip) *desc = desc_, desc->lpSurface = address;
+    if (desc == nullptr || desc->dwSize != kSurfaceDescSize || Gone("a description on released")) return kInvalidParams;
+    if (skip) return DD_OK;
+    *desc = desc_;
+    desc->lpSurface = address;
     return DD_OK;
   }
   DDSURFACEDESC2 desc_;
@@ -173,7 +194,7 @@ class DirectDraw final : public IDirectDraw7, Object {
     const Call call;
     const bool primary = (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
     // A system-memory surface needs the caller's memory.
-    HRESULT result = Gone("CreateSurface")                         ? DDERR_GENERIC
+    HRESULT result = Gone("CreateSurface on released")             ? DDERR_GENERIC
                      : primary || (desc->dwFlags & DDSD_LPSURFACE) ? DD_OK
                                                                    : kInvalidParams;
     result = call.Done(result, "CreateSurface", name, desc->ddsCaps.dwCaps);
@@ -181,10 +202,15 @@ class DirectDraw final : public IDirectDraw7, Object {
     if (call.scripted || result != DD_OK) return result;
     const Script& s = Current();
     DDSURFACEDESC2 made = *desc;
-    if (primary)
-      made.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT, made.dwWidth = s.width,
-      made.dwHeight = s.height, made.lPitch = s.pitch, made.ddpfPixelFormat.dwRGBBitCount = s.bpp;
-    return *surface = new Surface(primary ? "primary" : "sysmem", made, primary ? nullptr : desc->lpSurface), result;
+    if (primary) {
+      made.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT;
+      made.dwWidth = s.width;
+      made.dwHeight = s.height;
+      made.lPitch = s.pitch;
+      made.ddpfPixelFormat.dwRGBBitCount = s.bpp;
+    }
+    *surface = new Surface(primary ? "primary" : "sysmem", made, primary ? nullptr : desc->lpSurface);
+    return result;
   }
   HRESULT MORVIT_STDCALL SetCooperativeLevel(void*, DWORD flags) override {
     return Call().Done(DD_OK, "SetCooperativeLevel", name, flags);

@@ -32,21 +32,26 @@ volatile uintptr_t readAddress = 0x10, writeAddress = 0x20;
 volatile long double zero = 0.0L;
 volatile int integerZero = 0;
 
-void WriteLine(const std::string& text) { Output().WriteText(text), Output().EndLine(), Output().CheckOutput(); }
+void WriteLine(const std::string& text) {
+  Output().WriteText(text);
+  Output().EndLine();
+  Output().CheckOutput();
+}
 
 // The processor's own fault is wanted here, not the sanitizer's report of the same division.
 __attribute__((no_sanitize_undefined)) int DivideBy(int divisor) { return 7 / divisor; }
 
 // A timed test one counter tick long, of the given words per pass, passes and ticks per second.
 void TimedTest(uint32_t dwordCount, int32_t passes, int64_t frequency) {
-  RunState state;
-  std::memset(&state, 0, sizeof state);
-  state.DwordCount = dwordCount, state.Frequency = frequency;
+  RunState state{};
+  state.DwordCount = dwordCount;
+  state.Frequency = frequency;
   platform::CurrentServices().queryCounter = [] {
     static int64_t tick = 0;
     return tick++;
   };
-  BeginTest(state, "SysMem Read"), EndTest(state, passes);
+  BeginTest(state, "SysMem Read");
+  EndTest(state, passes);
 }
 
 // Faults of four kinds in turn, each caught here; after each the x87 unit must be as the program set it.
@@ -91,10 +96,15 @@ void WaitForTheEnd() {
     for (int i = 0;; ++i) WriteLine("main " + std::to_string(i));
   }
   platform::ConvertInterrupts();
-  if (mode == "throw-loop") WriteLine("ready"), ThrowForever();
+  if (mode == "throw-loop" || mode == "key-here") WriteLine("ready");
+  if (mode == "throw-loop") ThrowForever();
   for (int i = 0; mode == "write-loop"; ++i) WriteLine("line " + std::to_string(i));
-  if (mode == "close") WriteLine("finished 1"), WriteLine("finished 2"), DeliverConsoleEvent(true, false);
-  if (mode == "key-here") WriteLine("ready"), DeliverConsoleEvent(false, true);
+  if (mode == "close") {
+    WriteLine("finished 1");
+    WriteLine("finished 2");
+    DeliverConsoleEvent(true, false);
+  }
+  if (mode == "key-here") DeliverConsoleEvent(false, true);
   if (mode == "key-after-end") {
     // Once the end has begun, a key changes nothing.
     platform::IgnoreInterrupts();
@@ -129,7 +139,8 @@ void Body() {
   // Buffers that were released give their address space back: 16 x 300 MiB exceed a 32-bit process's.
   for (int i = 0; i < 16 && mode == "pages"; ++i) {
     void* block = nullptr;
-    AllocPages(block, 300 << 20), FreePages(block);
+    AllocPages(block, 300 << 20);
+    FreePages(block);
   }
   if (mode == "pages") WriteLine("pages released");
   if (mode == "raise") RaiseCode(static_cast<uint32_t>(std::strtoul(argument.c_str(), nullptr, 16)));

@@ -126,15 +126,20 @@ TEST(Kernels, MoveExactlyTheirElements) {
       [](uint32_t* s, uint32_t* d) { CopyDWords(s, d, 37); },
       [](uint32_t* s, uint32_t*) { ReadQWords(s, 19); },
       [](uint32_t*, uint32_t* d) { WriteQWords(d, 18, 0x500000005LL); },
-      [](uint32_t* s, uint32_t* d) { CopyQWords(s, d, 18), CopyQWords(d, s, 0), ReadQWords(nullptr, 0); }};
+      [](uint32_t* s, uint32_t* d) {
+        CopyQWords(s, d, 18);
+        CopyQWords(d, s, 0);
+        ReadQWords(nullptr, 0);
+      },
+  };
   const int changed[] = {0, 37, 37, 0, 36, 36};
   InstallFailureHandlers();
   platform::FaultConversion faultConversion;
   platform::LoadControlWord(platform::kProgramControlWord);
   for (int n = 0; n < 6; ++n) {
     alignas(8) uint32_t source[42], original[42], destination[42];
-    for (uint32_t i = 0; i < 42; ++i)
-      source[i] = i == 11 ? 0x7FF00000u : i * 0x01010101u + 1, destination[i] = 0xA5C3E10Fu;
+    for (uint32_t i = 0; i < 42; ++i) source[i] = i == 11 ? 0x7FF00000u : i * 0x01010101u + 1;
+    for (uint32_t& word : destination) word = 0xA5C3E10Fu;
     std::memcpy(original, source, sizeof source);
     kernels[n](source + 2, destination + 2);
     for (int i = 0; i < 42; ++i) {
