@@ -1,6 +1,7 @@
 """Fails when a Win32 image holds an instruction that a 486DX lacks: the P6's CMOVcc, FCMOVcc and
-FCOMI/FUCOMI(P), the Pentium's CMPXCHG8B and RDTSC, SYSENTER/SYSCALL, the long NOP, anything of MMX, 3DNow!,
-SSE or AVX (by opcode or by register), and any other two-byte opcode the 486 does not decode.
+FCOMI/FUCOMI(P), the Pentium's CMPXCHG8B, RDTSC and CPUID, RDRAND/RDSEED, SYSENTER/SYSCALL, the long NOP,
+anything of MMX, 3DNow!, SSE or AVX (by opcode or by register), and any other two-byte opcode the 486 does
+not decode. No exception is made, not even for a feature probe that would keep older processors away.
   check_instructions.py OBJDUMP IMAGE [PRODUCT]
 
 IMAGE must have its symbol table: objdump then starts decoding afresh at every function, so data between
@@ -9,20 +10,11 @@ same .text; on failure it is deleted (else IMAGE), so that the next build links 
 taking it as up to date. GCC and the runtime's assembly keep no data inside
 functions on x86 (jump tables and constants go to .rdata), so every byte of the code sections is decoded
 as an instruction, padding included, and anything objdump cannot decode fails the check as well.
-
-Two exceptions, both in the runtime's processor feature probes, which run them only on processors that
-have them:
-- CPUID, in a function that first tests whether EFLAGS' ID bit (0x200000) can be toggled: the 486s
-  without CPUID cannot, and take the other branch.
-- RDRAND, RDSEED and whatever follows them, in the C++ library's random-device helpers (the
-  `__x86_rd...` functions of its anonymous namespace). Only std::random_device installs them, after its
-  own ID-bit and CPUID probe has found those instructions. MORVIT never creates a random_device.
 """
 
 import collections
 import os
 import re
-import struct
 import subprocess
 import sys
 
@@ -38,8 +30,6 @@ OPCODES_0F_486 = (
 )
 
 VECTOR_REGISTER = re.compile(r"%(?:[xyz]?mm\d+|k[0-7]\b|bnd\d)")
-ID_BIT = re.compile(r"\$0x200000,")
-RANDOM_HELPER = re.compile(r"_GLOBAL__N_1\d+__x86_rd")
 # GNU ld's script for PE images ends .text with data: the constructor and destructor lists, then the
 # C++ exception tables. objdump names them by these symbols.
 DATA_SYMBOL = re.compile(r"^(?:_{1,3}[CD]TOR_LIST__|\.[cd]tors.*|\.gcc_except_table|\.gcc_exc|_?etext)$")
@@ -75,7 +65,7 @@ def beyond_486(code, text):
         modrm = code[2] if len(code) > 2 else 0
         return "0F 01 register form (not on the 486)" if modrm >> 6 == 3 else None
     if second == 0xA2:
-        return "CPUID"
+        return "CPUID (Pentium, some late 486s)"
     if second == 0xC7:
         reg = (code[2] >> 3) & 7 if len(code) > 2 else 0
         return {6: "RDRAND", 7: "RDSEED"}.get(reg, "CMPXCHG8B (Pentium)")
@@ -89,12 +79,12 @@ def beyond_486(code, text):
 
 
 def census(lines):
-    """Yields (function, address, text, reason) for each instruction beyond the 486 that no exception covers."""
-    function, probed, random_seen, data = "?", False, False, False
+    """Yields (function, address, text, reason) for each instruction beyond the 486."""
+    function, data = "?", False
     for line in lines:
         header = re.match(r"^[0-9a-f]+ <(.+)>:$", line)
         if header:
-            function, probed, random_seen = header.group(1), False, False
+            function = header.group(1)
             data = DATA_SYMBOL.match(function) is not None
             continue
         insn = re.match(r"^\s+([0-9a-f]+):\t((?:[0-9a-f]{2} )+)\s*\t?(.*)$", line)
@@ -102,39 +92,21 @@ def census(lines):
             continue
         address, text = insn.group(1), insn.group(3).strip()
         code = [int(byte, 16) for byte in insn.group(2).split()]
-        if ID_BIT.search(text):
-            probed = True
         reason = beyond_486(code, text)
-        if reason is None:
-            continue
-        if reason == "CPUID" and probed:
-            continue
-        if reason in ("RDRAND", "RDSEED") and RANDOM_HELPER.search(function):
-            random_seen = True
-        if random_seen:
-            continue
-        yield function, address, text, reason
+        if reason is not None:
+            yield function, address, text, reason
 
 
-def code_section(path):
-    """The address and bytes of a PE image's .text section."""
-    with open(path, "rb") as f:
-        data = f.read()
-    header = struct.unpack_from("<I", data, 0x3C)[0]
-    count = struct.unpack_from("<H", data, header + 6)[0]
-    optional_size = struct.unpack_from("<H", data, header + 20)[0]
-    table = header + 24 + optional_size
-    for index in range(count):
-        name, size, address, raw_size, raw_at = struct.unpack_from("<8sIIII", data, table + 40 * index)
-        if name.rstrip(b"\0") == b".text":
-            return address, data[raw_at:raw_at + min(size, raw_size)]
-    return None
+def code_of(objdump, image):
+    """The bytes of an image's .text section, with their addresses, as objdump shows them."""
+    dump = subprocess.run([objdump, "-s", "-j", ".text", image], check=True, capture_output=True, text=True).stdout
+    return dump.partition("Contents of section .text:")[2]
 
 
 def main():
     objdump, image = sys.argv[1:3]
     product = sys.argv[3] if len(sys.argv) > 3 else image
-    if product != image and code_section(product) != code_section(image):
+    if product != image and code_of(objdump, product) != code_of(objdump, image):
         print("FAIL %s and %s do not hold the same code" % (image, product))
         os.remove(product)
         return 1
