@@ -30,9 +30,9 @@ OPCODES_0F_486 = (
 )
 
 VECTOR_REGISTER = re.compile(r"%(?:[xyz]?mm\d+|k[0-7]\b|bnd\d)")
-# GNU ld's script for PE images ends .text with data: the constructor and destructor lists, then the
-# C++ exception tables. objdump names them by these symbols.
-DATA_SYMBOL = re.compile(r"^(?:_{1,3}[CD]TOR_LIST__|\.[cd]tors.*|\.gcc_except_table|\.gcc_exc|_?etext)$")
+# GNU ld's script for PE images ends .text with data: the constructor and destructor lists (the build moves
+# the C++ exception tables that follow them to .rdata). objdump names them by these symbols.
+DATA_SYMBOL = re.compile(r"^(?:_{1,3}[CD]TOR_LIST__|\.[cd]tors.*|_?etext)$")
 
 
 def beyond_486(code, text):
