@@ -53,13 +53,13 @@ void BeginTest(RunState& state, std::string_view label) {
 
 ReportFigures ComputeFigures(int64_t elapsed, int64_t frequency, int32_t passBytes, int32_t count) {
   ReportFigures figures;
-  figures.Seconds =
+  figures.seconds =
       RoundToDouble(platform::DivideExtended(static_cast<long double>(elapsed), static_cast<long double>(frequency)));
   const int64_t bytes = static_cast<int64_t>(passBytes) * static_cast<int64_t>(count);
-  figures.BytesPerSecond = TruncateToInt64(
-      platform::DivideExtended(static_cast<long double>(bytes), static_cast<long double>(figures.Seconds)));
-  figures.Megabytes = RoundedUnits(figures.BytesPerSecond, kMega);
-  figures.Gigabytes = RoundedUnits(figures.BytesPerSecond, kGiga);
+  figures.bytesPerSecond = TruncateToInt64(
+      platform::DivideExtended(static_cast<long double>(bytes), static_cast<long double>(figures.seconds)));
+  figures.megabytes = RoundedUnits(figures.bytesPerSecond, kMega);
+  figures.gigabytes = RoundedUnits(figures.bytesPerSecond, kGiga);
   return figures;
 }
 
@@ -73,18 +73,18 @@ void EndTest(RunState& state, int32_t count) {
   const ReportFigures figures = ComputeFigures(elapsed, state.Frequency, passBytes, count);
 
   OutputChannel& out = Output();
-  out.WriteReal(figures.Seconds, 8, 4);
+  out.WriteReal(figures.seconds, 8, 4);
   out.WriteText(" ");
-  out.WriteInt64(figures.BytesPerSecond, 12);
+  out.WriteInt64(figures.bytesPerSecond, 12);
   out.WriteText(" ");
-  out.WriteInt64(figures.Megabytes, 6);
+  out.WriteInt64(figures.megabytes, 6);
   out.WriteText("M ");
-  out.WriteInt64(figures.Gigabytes, 3);
+  out.WriteInt64(figures.gigabytes, 3);
   out.WriteText("G");
   out.EndLine();
   out.CheckOutput();
 
-  if (!(figures.Seconds >= kShortTestSeconds) && state.TimeWarningPending) {
+  if (!(figures.seconds >= kShortTestSeconds) && state.TimeWarningPending) {
     state.TimeWarningPending = false;
     out.WriteText(" ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount");
     out.EndLine();

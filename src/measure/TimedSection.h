@@ -16,10 +16,10 @@ void EndTest(RunState& state, int32_t count);
 // The figures of a report line: the seconds, and the rate in bytes per second (all passes' bytes over
 // the seconds, truncated), in decimal megabytes (10^6) and gigabytes (10^9), each rounded half up.
 struct ReportFigures {
-  double Seconds;
-  int64_t BytesPerSecond;
-  int64_t Megabytes;
-  int64_t Gigabytes;
+  double seconds;
+  int64_t bytesPerSecond;
+  int64_t megabytes;
+  int64_t gigabytes;
 };
 // elapsed: counter ticks at frequency ticks per second, for count passes of passBytes each. Under the
 // program's x87 control word; no elapsed ticks or a frequency of 0 fault as a division by zero.

@@ -92,7 +92,7 @@ const FaultHandlers& CurrentFaultHandlers() { return faultHandlers; }
 
 Services& CurrentServices() { return currentServices; }
 const Services& RealServices() { return kRealServices; }
-void Restore() { currentServices = kRealServices; }
+void RestoreRealServices() { currentServices = kRealServices; }
 
 __attribute__((noinline)) void PollInterrupt() {
   if (interruptState.load(std::memory_order_relaxed) != kKeyWaiting) return;

@@ -26,7 +26,7 @@ constexpr int32_t kPipeClosed = 232;  // ERROR_NO_DATA: the reading end of the p
 }  // namespace io_error
 
 // The services the core calls through. Tests replace single entries to supply counter values, refuse
-// allocations or fail writes; Restore() puts the real implementations back.
+// allocations or fail writes; RestoreRealServices() puts the real implementations back.
 struct Services {
   int64_t (*queryCounter)();
   bool (*queryFrequency)(int64_t& ticksPerSecond);
@@ -40,7 +40,7 @@ struct Services {
 
 Services& CurrentServices();
 const Services& RealServices();
-void Restore();
+void RestoreRealServices();
 
 inline int64_t QueryCounter() { return CurrentServices().queryCounter(); }
 inline bool QueryFrequency(int64_t& ticksPerSecond) { return CurrentServices().queryFrequency(ticksPerSecond); }

@@ -108,10 +108,10 @@ TEST(ReportLine, Figures) {
   for (const FiguresCase& c : cases) {
     SCOPED_TRACE(c.name);
     const ReportFigures figures = ComputeFigures(c.elapsed, c.frequency, c.passBytes, c.count);
-    EXPECT_EQ(figures.Seconds, c.seconds);
-    EXPECT_EQ(figures.BytesPerSecond, c.bytesPerSecond);
-    EXPECT_EQ(figures.Megabytes, c.megabytes);
-    EXPECT_EQ(figures.Gigabytes, c.gigabytes);
+    EXPECT_EQ(figures.seconds, c.seconds);
+    EXPECT_EQ(figures.bytesPerSecond, c.bytesPerSecond);
+    EXPECT_EQ(figures.megabytes, c.megabytes);
+    EXPECT_EQ(figures.gigabytes, c.gigabytes);
   }
 }
 

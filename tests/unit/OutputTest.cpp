@@ -62,7 +62,7 @@ std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& 
   }
   Output().FlushAtExit();
   Output().Reset();
-  platform::Restore();
+  platform::RestoreRealServices();
   return raised;
 }
 
