@@ -1,0 +1,129 @@
+// The order of a blit test's waits and blits around its two counter reads, which its output cannot show:
+// the double's record of calls, with each counter read noted in it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/RunState.h"
+#include "console/OutputChannel.h"
+#include "display/BlitTests.h"
+#include "display/DirectDraw.h"
+#include "platform/Platform.h"
+
+extern "C" morvit::HRESULT DirectDrawCreateEx(morvit::GUID* guid, void** directDraw, const morvit::GUID& iid,
+                                              morvit::IUnknown* outer);
+extern "C" void NoteInRecord(const char* line);  // the double's
+
+namespace morvit {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+const std::string kRecord = testing::TempDir() + "blit-record";
+
+// The record's calls from the last "begin" on, without their numbers and their results (all DD_OK).
+Calls CallsSinceBegin() {
+  Calls calls;
+  std::ifstream record(kRecord);
+  for (std::string line; std::getline(record, line);) {
+    if (line == "begin") calls.clear();
+    if (line == "counter") calls.push_back(line);
+    if (line.empty() || line[0] < '0' || line[0] > '9') continue;
+    const size_t call = line.find(' ') + 1;
+    calls.push_back(line.substr(call, line.rfind(" ->") - call));
+  }
+  return calls;
+}
+
+// WaitForOpComplete on a surface: a waiting lock and its unlock.
+Calls Wait(const std::string& surface) { return {"Lock " + surface + " 00000801", "Unlock " + surface + " 00000000"}; }
+
+struct BlitCase {
+  const char* name;
+  bool waitAfterBlit;
+  Calls expected;
+};
+
+Calls Joined(const std::vector<Calls>& parts) {
+  Calls joined;
+  for (const Calls& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+  return joined;
+}
+
+IDirectDrawSurface7* MakeSurface(IDirectDraw7* directDraw, DWORD caps, void* memory) {
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = kSurfaceDescSize;
+  desc.dwFlags = memory == nullptr ? DDSD_CAPS : DDSD_CAPS | DDSD_LPSURFACE;
+  desc.ddsCaps.dwCaps = caps;
+  desc.lpSurface = memory;
+  IDirectDrawSurface7* surface = nullptr;
+  directDraw->CreateSurface(&desc, &surface, nullptr);
+  return surface;
+}
+
+TEST(TestBlt, WaitsAndBlitsAroundTheCounterReads) {
+  const std::string toSys = "Blt sysmem<primary ";
+  const BlitCase cases[] = {
+      // Both surfaces are waited for before the start, the target again inside the span at its end.
+      {"blits that do not wait", false,
+       Joined({{toSys + "01000000"},
+               Wait("primary"),
+               Wait("sysmem"),
+               {"counter"},
+               {toSys + "08000000", toSys + "08000000"},
+               Wait("sysmem"),
+               {"counter"}})},
+      {"a wait before every blit", true,
+       Joined({{toSys + "01000000"},
+               Wait("primary"),
+               Wait("sysmem"),
+               {"counter"},
+               Wait("sysmem"),
+               {toSys + "01000000"},
+               Wait("sysmem"),
+               {toSys + "01000000"},
+               Wait("sysmem"),
+               {"counter"}})},
+  };
+  setenv("MORVIT_DDRAW_LOG", kRecord.c_str(), 1);
+  platform::Services& services = platform::CurrentServices();
+  services.queryCounter = [] {
+    static int64_t tick = 0;
+    NoteInRecord("counter");
+    return ++tick;
+  };
+  services.openStandardOutput = [] { return platform::StandardOutput{true, platform::StreamKind::Disk}; };
+  services.writeStandardOutput = [](const char*, size_t) { return 0; };
+  void* directDrawObject = nullptr;
+  DirectDrawCreateEx(nullptr, &directDrawObject, GUID{}, nullptr);
+  auto* directDraw = static_cast<IDirectDraw7*>(directDrawObject);
+  std::vector<char> memory(4096 * 768);
+  IDirectDrawSurface7* primary = MakeSurface(directDraw, DDSCAPS_PRIMARYSURFACE, nullptr);
+  IDirectDrawSurface7* sysMem = MakeSurface(directDraw, DDSCAPS_SYSTEMMEMORY, memory.data());
+  for (const BlitCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunState state{};
+    state.PerfTests = true;
+    state.WaitAfterBlit = c.waitAfterBlit;
+    state.Frequency = 1;
+    Output().Reset();
+    NoteInRecord("begin");
+    try {
+      TestBlt(primary, sysMem, 2, "VideoMem To SysMem Blt", state);
+    } catch (...) {
+      ADD_FAILURE() << "a failure left the blit test";
+    }
+    EXPECT_EQ(CallsSinceBegin(), c.expected);
+  }
+  sysMem->Release();
+  primary->Release();
+  directDraw->Release();
+  Output().Reset();
+  platform::RestoreRealServices();
+}
+
+}  // namespace
+}  // namespace morvit
