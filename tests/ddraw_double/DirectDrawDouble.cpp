@@ -89,10 +89,20 @@ struct Call {
   }
 };
 
+// Objects are never freed, so that a call on a released one is recorded rather than made on freed memory;
+// they stay reachable from here.
+std::vector<const void*>& Kept() {
+  static auto* kept = new std::vector<const void*>;
+  return *kept;
+}
+
 struct Object {
   std::string name;
   ULONG refs = 1;
-  explicit Object(std::string n) : name(std::move(n)) { Log("+ " + name); }
+  explicit Object(std::string n) : name(std::move(n)) {
+    Kept().push_back(this);
+    Log("+ " + name);
+  }
   bool Gone(const std::string& misuse) {
     if (refs == 0) Log("! " + misuse + " " + name);
     return refs == 0;
