@@ -162,45 +162,5 @@ TEST(ReportLine, Figures) {
   }
 }
 
-TEST(Kernels, MoveExactlyTheirElements) {
-  // Each kernel over words 2 to 39 of 42: the source holds i * 0x01010101 + 1 (some of them NaNs as doubles,
-  // which the x87 unit must move as the integers they are), the destination guard words.
-  using Kernel = void (*)(uint32_t*, uint32_t*);
-  const Kernel kernels[] = {
-      [](uint32_t* s, uint32_t*) { ReadDWords(s, 38); },
-      [](uint32_t*, uint32_t* d) { WriteDWords(d, 37, 5); },
-      [](uint32_t* s, uint32_t* d) { CopyDWords(s, d, 37); },
-      [](uint32_t* s, uint32_t*) { ReadQWords(s, 19); },
-      [](uint32_t*, uint32_t* d) { WriteQWords(d, 18, 0x500000005LL); },
-      [](uint32_t* s, uint32_t* d) {
-        CopyQWords(s, d, 18);
-        CopyQWords(d, s, 0);
-        ReadQWords(nullptr, 0);
-      },
-  };
-  const int changed[] = {0, 37, 37, 0, 36, 36};
-  InstallFailureHandlers();
-  platform::FaultConversion faultConversion;
-  platform::LoadControlWord(platform::kProgramControlWord);
-  for (int n = 0; n < 6; ++n) {
-    alignas(8) uint32_t source[42], original[42], destination[42];
-    for (uint32_t i = 0; i < 42; ++i) source[i] = i == 11 ? 0x7FF00000u : i * 0x01010101u + 1;
-    for (uint32_t& word : destination) word = 0xA5C3E10Fu;
-    std::memcpy(original, source, sizeof source);
-    kernels[n](source + 2, destination + 2);
-    for (int i = 0; i < 42; ++i) {
-      const uint32_t expected = i < 2 || i >= 2 + changed[n] ? 0xA5C3E10Fu : n % 3 == 2 ? source[i] : 5;
-      ASSERT_EQ(destination[i], expected) << "kernel " << n << " word " << i;
-      ASSERT_EQ(source[i], original[i]) << "kernel " << n << " word " << i;
-    }
-    uint16_t environment[14];
-    uintptr_t flags;
-    asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(environment));
-    asm volatile("pushf\n\tpop %0" : "=r"(flags));
-    EXPECT_EQ(uint32_t(environment[4]) << 16 | uint32_t(flags & 0x400), 0xFFFF0000u)
-        << "kernel " << n << ": x87 stack empty, direction flag clear";
-  }
-}
-
 }  // namespace
 }  // namespace morvit
