@@ -123,7 +123,8 @@ void ReadSettings(RunState& state, int32_t& bltToSysCount) {
     } else if (upper == "/Q") {
       state.QWordRoutines = true;
     } else if (upper.compare(0, 2, "/D") == 0) {
-      // Characters 3 to 102 of the argument as typed.
+      // Only the 100 characters after "/D" count: a longer value is cut there, not refused, and so it
+      // may still read as a number.
       std::string typed = ParamStr(i);
       DeviceNumber = ReadNumber(std::string_view(typed).substr(2, 100), -1);
     }
