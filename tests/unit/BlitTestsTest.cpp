@@ -100,7 +100,7 @@ TEST(TestBlt, WaitsAndBlitsAroundTheCounterReads) {
   void* directDrawObject = nullptr;
   DirectDrawCreateEx(nullptr, &directDrawObject, GUID{}, nullptr);
   auto* directDraw = static_cast<IDirectDraw7*>(directDrawObject);
-  std::vector<char> memory(4096 * 768);
+  std::vector<char> memory(size_t{4096} * 768);
   IDirectDrawSurface7* primary = MakeSurface(directDraw, DDSCAPS_PRIMARYSURFACE, nullptr);
   IDirectDrawSurface7* sysMem = MakeSurface(directDraw, DDSCAPS_SYSTEMMEMORY, memory.data());
   for (const BlitCase& c : cases) {

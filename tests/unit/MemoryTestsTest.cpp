@@ -134,8 +134,8 @@ class WatchedRun {
     state.ReadCount = readCount;
     state.FillValue = kFill;
     state.Frequency = 1;
-    state.SysMemBuffer = Watch("sys", dwordCount * 4u);
-    state.SurfaceDesc.lpSurface = Watch("video", dwordCount * 4u);
+    state.SysMemBuffer = Watch("sys", size_t{dwordCount} * 4);
+    state.SurfaceDesc.lpSurface = Watch("video", size_t{dwordCount} * 4);
     platform::Services& services = platform::CurrentServices();
     services.queryCounter = NextTick;
     services.allocatePages = AllocateCopyBuffer;
