@@ -66,7 +66,7 @@ std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& 
 }
 
 // A case's calls on the channel, in order: texts, characters, and the calls that end and check statements.
-enum Control { kEndLine, kEndStatement, kCheckOutput };
+enum Control { kEndLine, kEndStatement, kCheckOutput, kEndStatementAndCheck };
 using Step = std::variant<std::string, char, Control>;
 template <typename... Parts>
 std::vector<Step> Steps(Parts... parts) {
@@ -80,6 +80,7 @@ void Perform(OutputChannel& out, const std::vector<Step>& steps) {
     if (step == Step(kEndLine)) out.EndLine();
     if (step == Step(kEndStatement)) out.EndStatement();
     if (step == Step(kCheckOutput)) out.CheckOutput();
+    if (step == Step(kEndStatementAndCheck)) out.EndStatementAndCheck();
   }
 }
 
@@ -163,6 +164,8 @@ TEST(Output, WritesAndErrors) {
        "EInOutError: I/O error 112"},
       {"a failed write drops the rest of its item, not the next item", StreamKind::Disk, 1,
        Steps(std::string(200, 'a'), "next", kEndLine), "128 6 ", "next\r\n", "EInOutError: I/O error 112"},
+      {"a checked statement end raises its error at once, before the next statement", StreamKind::Character, 1,
+       Steps("label ", kEndStatementAndCheck, "rest", kEndLine), "6 ", "", "EInOutError: I/O error 112"},
       {"an output of unknown kind stays closed: 103 at the statement end", StreamKind::Unknown, 0,
        Steps("lost", kEndLine), "", "", "EInOutError: I/O error 103"},
   };
