@@ -137,12 +137,7 @@ void ReadSettings(RunState& state, int32_t& bltToSysCount) {
 bool UsageRequested() { return ParamStr(1) == "/?" || UpperParam(1) == "/H"; }
 
 void WriteUsage() {
-  OutputChannel& out = Output();
-  for (const char* line : kUsage) {
-    out.WriteZText(line);
-    out.EndLine();
-    out.CheckOutput();
-  }
+  for (const char* line : kUsage) Output().WriteLine(line);
 }
 
 }  // namespace morvit

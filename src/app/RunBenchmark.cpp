@@ -16,44 +16,30 @@ namespace morvit {
 
 namespace {
 
-void WriteLine(const char* text) {
-  OutputChannel& out = Output();
-  out.WriteZText(text);
-  out.EndLine();
-  out.CheckOutput();
-}
-
 void WriteSettingsEcho(const RunState& state, int32_t bltToSysCount) {
   OutputChannel& out = Output();
   out.WriteZText("TestCount = ");
   out.WriteInt(state.TestCount);
-  out.EndStatement();
-  out.CheckOutput();
+  out.EndStatementAndCheck();
   if (state.ReadCount != state.TestCount) {
     out.WriteZText("; ReadCount = ");
     out.WriteInt(state.ReadCount);
-    out.EndStatement();
-    out.CheckOutput();
+    out.EndStatementAndCheck();
   }
   // Compared with ReadCount, not TestCount.
   if (bltToSysCount != state.ReadCount) {
     out.WriteZText("; BltToSysCount = ");
     out.WriteInt(bltToSysCount);
-    out.EndStatement();
-    out.CheckOutput();
+    out.EndStatementAndCheck();
   }
-  out.EndLine();
-  out.CheckOutput();
+  out.EndLineAndCheck();
   out.WriteZText("Wait after every blit: ");
   out.WriteBool(state.WaitAfterBlit);
-  out.EndLine();
-  out.CheckOutput();
+  out.EndLineAndCheck();
   out.WriteZText("QWord Routines: ");
   out.WriteBool(state.QWordRoutines);
-  out.EndLine();
-  out.CheckOutput();
-  out.EndLine();
-  out.CheckOutput();
+  out.EndLineAndCheck();
+  out.EndLineAndCheck();
 }
 
 }  // namespace
@@ -63,11 +49,11 @@ void RunBenchmark() {
   std::memset(&state, 0, sizeof state);
   int32_t bltToSysCount = 0;
 
-  WriteLine("DirectDraw 7 Version");
+  Output().WriteLine("DirectDraw 7 Version");
   ReadSettings(state, bltToSysCount);
   state.TimeWarningPending = true;
   if (state.PerfTests) WriteSettingsEcho(state, bltToSysCount);
-  WriteLine("Attached Device Enumeration:");
+  Output().WriteLine("Attached Device Enumeration:");
   ListDevices();
   // Not examined: a failed call leaves Frequency at zero.
   platform::QueryFrequency(state.Frequency);

@@ -43,8 +43,7 @@ void ReportFailure(const Failure& failure) {
   try {
     std::string text = FailureReportText(failure);
     out.WriteZText(text.c_str());
-    out.EndLine();
-    out.CheckOutput();
+    out.EndLineAndCheck();
   } catch (...) {
     // Standard output is unusable: nothing more can be said, and trying again could loop.
   }

@@ -233,6 +233,21 @@ void OutputChannel::CheckOutput() {
   Raise("EInOutError", IoErrorMessage(error), error);
 }
 
+void OutputChannel::EndLineAndCheck() {
+  EndLine();
+  CheckOutput();
+}
+
+void OutputChannel::EndStatementAndCheck() {
+  EndStatement();
+  CheckOutput();
+}
+
+void OutputChannel::WriteLine(std::string_view text) {
+  WriteText(text);
+  EndLineAndCheck();
+}
+
 void OutputChannel::FlushAtExit() {
   if (open_) Flush();
   pendingIoError_ = 0;

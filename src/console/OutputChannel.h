@@ -29,6 +29,11 @@ class OutputChannel {
   void EndStatement();
   // Raises EInOutError when an output error is pending.
   void CheckOutput();
+  // A statement's end and its check, so that an output error is raised at the statement that met it.
+  void EndLineAndCheck();
+  void EndStatementAndCheck();
+  // A statement of one text that completes a line.
+  void WriteLine(std::string_view text);
 
   // Passes buffered text on at process end; an error then is ignored.
   void FlushAtExit();

@@ -46,9 +46,7 @@ void TestBlt(IDirectDrawSurface7* source, IDirectDrawSurface7* target, int32_t c
     OutputChannel& out = Output();
     out.WriteText(label);
     out.WriteZText(": ");
-    out.WriteText(ResultText(state.LastResult));
-    out.EndLine();
-    out.CheckOutput();
+    out.WriteLine(ResultText(state.LastResult));
     return;
   }
 

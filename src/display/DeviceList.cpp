@@ -32,27 +32,19 @@ void ReportDevice(GUID* guid, char* description, const char* driverName) {
   out.WriteInt(DeviceCounter);
   out.WriteZText(": ");
   out.WriteZText(driverName);
-  out.EndLine();
-  out.CheckOutput();
+  out.EndLineAndCheck();
   out.WriteZText("  Description: ");
   out.WriteZText(description);
-  out.EndLine();
-  out.CheckOutput();
+  out.EndLineAndCheck();
   out.WriteZText("  GUID: ");
-  out.EndStatement();
-  out.CheckOutput();
+  out.EndStatementAndCheck();
   if (guid != nullptr) {
-    out.WriteText(GuidText(*guid));
-    out.EndLine();
-    out.CheckOutput();
+    out.WriteLine(GuidText(*guid));
     if (DeviceCounter == DeviceNumber) SelectedGuid = *guid;
   } else {
-    out.WriteZText("No");
-    out.EndLine();
-    out.CheckOutput();
+    out.WriteLine("No");
   }
-  out.EndLine();
-  out.CheckOutput();
+  out.EndLineAndCheck();
 }
 
 }  // namespace

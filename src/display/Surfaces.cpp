@@ -13,13 +13,6 @@ namespace morvit {
 
 namespace {
 
-void EndResultLine(HRESULT result) {
-  OutputChannel& out = Output();
-  out.WriteText(ResultText(result));
-  out.EndLine();
-  out.CheckOutput();
-}
-
 void WriteUnsigned(uint32_t value) { Output().WriteInt64(value); }
 
 }  // namespace
@@ -33,7 +26,7 @@ bool OpenDevice(RunState& state, ComReference<IDirectDraw7>& directDraw) {
   out.WriteZText("DirectDrawCreateEx(");
   out.WriteText(GuidText(SelectedGuid));
   out.WriteZText(",IID_IDirectDraw7): ");
-  EndResultLine(state.LastResult);
+  out.WriteLine(ResultText(state.LastResult));
   // A success code without an object would leave nothing to call: that ends the run as well.
   if (Failed(state.LastResult) || !directDraw) return false;
   directDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
@@ -49,7 +42,7 @@ bool CreatePrimarySurface(RunState& state, IDirectDraw7* directDraw, ComReferenc
   state.LastResult = directDraw->CreateSurface(&desc, primary.Put(), nullptr);
   OutputChannel& out = Output();
   out.WriteZText("PrimarySurface: ");
-  EndResultLine(state.LastResult);
+  out.WriteLine(ResultText(state.LastResult));
   if (Failed(state.LastResult) || !primary) return false;
 
   primary->GetSurfaceDesc(&desc);
@@ -59,9 +52,7 @@ bool CreatePrimarySurface(RunState& state, IDirectDraw7* directDraw, ComReferenc
   WriteUnsigned(desc.dwHeight);
   out.WriteZText(" x ");
   WriteUnsigned(desc.ddpfPixelFormat.dwRGBBitCount);
-  out.WriteZText("bpp");
-  out.EndLine();
-  out.CheckOutput();
+  out.WriteLine("bpp");
   // A 32-bit product, as the byte counts of the tests are formed.
   state.DwordCount = (static_cast<uint32_t>(desc.lPitch) * desc.dwHeight) >> 2;
   return true;
@@ -84,7 +75,7 @@ bool CreateSysMemSurface(RunState& state, IDirectDraw7* directDraw, ComReference
   WriteUnsigned(desc.ddpfPixelFormat.dwRGBBitCount);
   out.WriteZText("bpp");
   out.WriteZText("): ");
-  EndResultLine(state.LastResult);
+  out.WriteLine(ResultText(state.LastResult));
   return static_cast<bool>(sysMem);
 }
 
@@ -92,24 +83,21 @@ bool LockPrimary(RunState& state, IDirectDrawSurface7* primary) {
   state.LastResult = primary->Lock(nullptr, &state.SurfaceDesc, DDLOCK_WAIT | DDLOCK_NOSYSLOCK, nullptr);
   OutputChannel& out = Output();
   out.WriteZText("Primary.Lock: ");
-  EndResultLine(state.LastResult);
+  out.WriteLine(ResultText(state.LastResult));
   if (Failed(state.LastResult)) return false;
   out.WriteZText("  Pitch: ");
   out.WriteInt(state.SurfaceDesc.lPitch);
-  out.EndLine();
-  out.CheckOutput();
+  out.EndLineAndCheck();
   out.WriteZText("  Virtual Address: ");
-  out.WriteText(
+  out.WriteLine(
       Format("%08llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(state.SurfaceDesc.lpSurface))));
-  out.EndLine();
-  out.CheckOutput();
   return true;
 }
 
 void UnlockPrimary(RunState& state, IDirectDrawSurface7* primary) {
   state.LastResult = primary->Unlock(nullptr);
   Output().WriteZText("Primary.UnLock: ");
-  EndResultLine(state.LastResult);
+  Output().WriteLine(ResultText(state.LastResult));
 }
 
 }  // namespace morvit

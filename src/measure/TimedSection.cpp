@@ -45,8 +45,7 @@ void BeginTest(RunState& state, std::string_view label) {
   out.WriteText(label);
   out.WriteText(" (Secs, Bytes/s): ");
   out.WriteText("", pad);
-  out.EndStatement();
-  out.CheckOutput();
+  out.EndStatementAndCheck();
   // Last, so that the label, the header and their write lie before the timed interval.
   state.StartCount = platform::QueryCounter();
 }
@@ -80,15 +79,11 @@ void EndTest(RunState& state, int32_t count) {
   out.WriteInt64(figures.megabytes, 6);
   out.WriteText("M ");
   out.WriteInt64(figures.gigabytes, 3);
-  out.WriteText("G");
-  out.EndLine();
-  out.CheckOutput();
+  out.WriteLine("G");
 
   if (!(figures.seconds >= kShortTestSeconds) && state.TimeWarningPending) {
     state.TimeWarningPending = false;
-    out.WriteText(" ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount");
-    out.EndLine();
-    out.CheckOutput();
+    out.WriteLine(" ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount");
   }
 }
 

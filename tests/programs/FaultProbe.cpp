@@ -32,12 +32,6 @@ volatile uintptr_t readAddress = 0x10, writeAddress = 0x20;
 volatile long double zero = 0.0L;
 volatile int integerZero = 0;
 
-void WriteLine(const std::string& text) {
-  Output().WriteText(text);
-  Output().EndLine();
-  Output().CheckOutput();
-}
-
 // The processor's own fault is wanted here, not the sanitizer's report of the same division.
 __attribute__((no_sanitize_undefined)) int DivideBy(int divisor) { return 7 / divisor; }
 
@@ -73,7 +67,7 @@ void RepeatedFaults() {
     unclean += (environment[0] & ~0x40) != platform::kProgramControlWord || (environment[2] & 0x383F) ||
                environment[4] != 0xFFFF;
   }
-  WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
+  Output().WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
 }
 
 // A failure on its way out at any moment, as long as the process lives.
@@ -93,15 +87,15 @@ void RepeatedFaults() {
 void WaitForTheEnd() {
   if (mode == "thread-fault") {
     StartFaultingThread();
-    for (int i = 0;; ++i) WriteLine("main " + std::to_string(i));
+    for (int i = 0;; ++i) Output().WriteLine("main " + std::to_string(i));
   }
   platform::ConvertInterrupts();
-  if (mode == "throw-loop" || mode == "key-here") WriteLine("ready");
+  if (mode == "throw-loop" || mode == "key-here") Output().WriteLine("ready");
   if (mode == "throw-loop") ThrowForever();
-  for (int i = 0; mode == "write-loop"; ++i) WriteLine("line " + std::to_string(i));
+  for (int i = 0; mode == "write-loop"; ++i) Output().WriteLine("line " + std::to_string(i));
   if (mode == "close") {
-    WriteLine("finished 1");
-    WriteLine("finished 2");
+    Output().WriteLine("finished 1");
+    Output().WriteLine("finished 2");
     DeliverConsoleEvent(true, false);
   }
   if (mode == "key-here") DeliverConsoleEvent(false, true);
@@ -110,7 +104,7 @@ void WaitForTheEnd() {
     platform::IgnoreInterrupts();
     DeliverConsoleEvent(false, false);
     Nap();
-    WriteLine("after");
+    Output().WriteLine("after");
     return;
   }
   for (;;) Pause();
@@ -118,22 +112,22 @@ void WaitForTheEnd() {
 
 void Body() {
   struct HeldResource {
-    ~HeldResource() { WriteLine("released"); }  // stands for the run's device and surfaces
+    ~HeldResource() { Output().WriteLine("released"); }  // stands for the run's device and surfaces
   } held;
   if (mode == "throw-loop" || mode == "write-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here" ||
       mode == "key-after-end") {
     WaitForTheEnd();
   }
-  if (mode == "read") WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
+  if (mode == "read") Output().WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
   if (mode == "write") *reinterpret_cast<volatile int*>(writeAddress) = 1;
-  if (mode == "intdiv") WriteLine(std::to_string(DivideBy(integerZero)));
+  if (mode == "intdiv") Output().WriteLine(std::to_string(DivideBy(integerZero)));
   if (mode == "kernel") ReadDWords(reinterpret_cast<const void*>(readAddress), 4);
   if (mode == "timed-divide") TimedTest(1, 1, 0);
   if (mode == "timed-convert") TimedTest(0x1FFFFFFF, 0x7FFFFFFF, 1000000000);
   if (mode == "foreign") {
     // A fault inside the C runtime's code, whose frames cannot be unwound on Win32.
     size_t (*volatile length)(const char*) = std::strlen;
-    WriteLine(std::to_string(length(reinterpret_cast<const char*>(readAddress))));
+    Output().WriteLine(std::to_string(length(reinterpret_cast<const char*>(readAddress))));
   }
   if (mode == "repeat") RepeatedFaults();
   // Buffers that were released give their address space back: 16 x 300 MiB exceed a 32-bit process's.
@@ -142,7 +136,7 @@ void Body() {
     AllocPages(block, 300 << 20);
     FreePages(block);
   }
-  if (mode == "pages") WriteLine("pages released");
+  if (mode == "pages") Output().WriteLine("pages released");
   if (mode == "raise") RaiseCode(static_cast<uint32_t>(std::strtoul(argument.c_str(), nullptr, 16)));
 }
 

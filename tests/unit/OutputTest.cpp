@@ -20,24 +20,23 @@ namespace {
 using platform::StreamKind;
 
 // What reached the platform: the bytes written, and the write sizes with counter reads among them
-// ("44 r r 80"). The write numbered failWrite fails with failError.
+// ("44 r r 80"). The write numbered failWrite fails with error 112 (disk full).
 struct Captured {
   StreamKind kind;
   std::string text, events;
   size_t writes, failWrite;
-  int32_t failError;
   std::vector<int64_t> counter;
   const char* lastText;
 } captured;
 
 // Runs step on a fresh channel over that standard output; returns what it raised ("Class: message").
 std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& step) {
-  captured = Captured{kind, "", "", 0, 0, 0, {}, nullptr};
+  captured = Captured{kind, "", "", 0, 0, {}, nullptr};
   platform::Services& services = platform::CurrentServices();
   services.openStandardOutput = [] { return platform::StandardOutput{true, captured.kind}; };
   services.writeStandardOutput = [](const char* bytes, size_t count) {
     captured.events += std::to_string(count) + " ";
-    if (++captured.writes == captured.failWrite) return captured.failError;
+    if (++captured.writes == captured.failWrite) return 112;
     captured.text.append(bytes, count);
     // Another thread stops this one inside its first write, after the system took the bytes, and writes
     // the last text.
@@ -67,7 +66,7 @@ std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& 
 }
 
 // A case's calls on the channel, in order: texts, characters, and the calls that end and check statements.
-enum Control { kEndLine, kEndStatement, kCheckOutput };
+enum Control { kEndLine, kEndStatement, kCheckOutput, kEndStatementAndCheck };
 using Step = std::variant<std::string, char, Control>;
 template <typename... Parts>
 std::vector<Step> Steps(Parts... parts) {
@@ -81,72 +80,74 @@ void Perform(OutputChannel& out, const std::vector<Step>& steps) {
     if (step == Step(kEndLine)) out.EndLine();
     if (step == Step(kEndStatement)) out.EndStatement();
     if (step == Step(kCheckOutput)) out.CheckOutput();
+    if (step == Step(kEndStatementAndCheck)) out.EndStatementAndCheck();
   }
 }
 
-TEST(Output, FieldsIntegersBooleansAndReals) {
-  Capture(StreamKind::Disk, [](OutputChannel& out) {
-    for (int32_t width : {5, 3, 2, 0, -3}) {
-      out.WriteText("abc", width);
-      out.WriteChar('|');
-    }
-    for (int32_t width : {4, -2}) out.WriteText("", width);
-    out.WriteZText("|");
-    out.WriteInt64(3355, 6);
-    out.WriteChar('|');
-    out.WriteInt64(1234567, 3);
-    for (int32_t value : {0, -2147483647 - 1}) out.WriteInt(value);
-    out.WriteInt64(INT64_MIN, 21);
-    for (bool value : {true, false}) out.WriteBool(value);
-    out.WriteText("x", 300);
-    out.WriteReal(1.5, 300, 1);
-    for (double value : {1.25, 0.0, 9.99996, 1234.5, 0.00015, 2.00005, -0.0, -0.00001}) out.WriteReal(value, 8, 4);
-    out.WriteReal(12.5, 0, 0);
-    out.WriteReal(99.99995, 0, 4);
-    out.WriteReal(1e20, 0, 2);
-    out.WriteReal(0.1, 0, 25);
-    out.EndLine();
-  });
-  EXPECT_EQ(captured.text, "  abc|abc|abc|abc|abc|    |  3355|12345670-2147483648 -9223372036854775808TRUEFALSE" +
-                               std::string(299, ' ') + "x" + std::string(252, ' ') +
-                               "1.5  1.2500  0.0000 10.0000"
-                               "1234.5000  0.0002  2.0000 -0.0000 -0.00001399.9999100000000000000000000.00"
-                               "0.1000000000000000100000000\r\n");
+std::string Written(const std::function<void(OutputChannel&)>& write) {
+  Capture(StreamKind::Disk, write);
+  return captured.text;
+}
+
+TEST(Output, TextAndIntegerFields) {
+  EXPECT_EQ(Written([](auto& out) { out.WriteText("abc", 2); }), "abc") << "a narrower field cuts nothing";
+  EXPECT_EQ(Written([](auto& out) { out.WriteText("abc", -3); }), "abc") << "a negative width is no field";
+  EXPECT_EQ(Written([](auto& out) { out.WriteZText("ab\0cd", 3); }), " ab") << "a zero ends the text";
+  EXPECT_EQ(Written([](auto& out) { out.WriteInt64(INT64_MIN); }), "-9223372036854775808") << "the lowest, in full";
+}
+
+TEST(Output, RealFields) {
+  const struct {
+    const char* name;
+    double value;
+    int32_t width, decimals;
+    std::string written;
+  } cases[] = {
+      {"a carry runs through the nines into a new digit", 9.99996, 8, 4, " 10.0000"},
+      {"half up at the 5th decimal of the value in 17 places, not of the double below it", 0.00015, 8, 4, "  0.0002"},
+      {"a double below the half by more than the 17 places rounds down", 2.00005, 8, 4, "  2.0000"},
+      {"negative zero keeps its sign", -0.0, 8, 4, " -0.0000"},
+      {"a negative value that rounds to zero keeps its sign", -0.00001, 8, 4, " -0.0000"},
+      {"no decimals: no point, and half up", 12.5, 0, 0, "13"},
+      {"zeros follow the 19 digits of a large value", 1e20, 0, 2, "100000000000000000000.00"},
+      {"a width above 255 counts as 255", 1.5, 300, 1, std::string(252, ' ') + "1.5"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Written([&](auto& out) { out.WriteReal(c.value, c.width, c.decimals); }), c.written) << c.name;
 }
 
 TEST(Output, WritesAndErrors) {
-  // Each case: the stream, the write that fails (0: none) and its error number, the statements; then the
-  // platform writes, the text that reached it and what the last CheckOutput raised.
   const struct {
+    const char* name;
     StreamKind kind;
-    size_t failWrite;
-    int32_t error;
-    std::vector<Step> statements;
+    size_t failWrite;              // 0: none
+    std::vector<Step> statements;  // then a CheckOutput
     const char* writes;
     std::string text;
     const char* raised;
   } cases[] = {
-      {StreamKind::Disk, 0, 0, Steps("short", kEndLine, std::string(300, 'x')), "128 128 51 ",
-       "short\r\n" + std::string(300, 'x'), ""},
-      // A buffer that an item fills exactly is written when more comes: its failure is reported at the
-      // statement that brought more, and drops that item.
-      {StreamKind::Pipe, 1, 6, Steps(std::string(126, 'a'), kEndLine, kCheckOutput, 'b', kEndLine), "128 2 ", "\r\n",
-       "EInOutError: I/O error 6"},
-      {StreamKind::Character, 0, 0, Steps("label ", kEndStatement, "rest", kEndLine), "6 6 ", "label rest\r\n", ""},
-      // A failed write drops the rest of its item; the statement's next items are still written.
-      {StreamKind::Disk, 1, 112, Steps(std::string(200, 'a'), "next", kEndLine), "128 6 ", "next\r\n",
+      {"a file gets 128-byte blocks, and the rest at the end", StreamKind::Disk, 0,
+       Steps("short", kEndLine, std::string(300, 'x')), "128 128 51 ", "short\r\n" + std::string(300, 'x'), ""},
+      {"a full buffer goes out when more comes: that statement meets its error and loses its item", StreamKind::Pipe, 1,
+       Steps(std::string(126, 'a'), kEndLine, kCheckOutput, 'b', kEndLine), "128 2 ", "\r\n",
        "EInOutError: I/O error 112"},
-      {StreamKind::Character, 1, 5, Steps("denied", kEndLine), "8 ", "", "EInOutError: File access denied"},
-      {StreamKind::Unknown, 0, 0, Steps("lost", kEndLine), "", "", "EInOutError: I/O error 103"},
+      {"a failed write drops the rest of its item, not the next item", StreamKind::Disk, 1,
+       Steps(std::string(200, 'a'), "next", kEndLine), "128 6 ", "next\r\n", "EInOutError: I/O error 112"},
+      {"a checked statement end raises its error at once, before the next statement", StreamKind::Character, 1,
+       Steps("label ", kEndStatementAndCheck, "rest", kEndLine), "6 ", "", "EInOutError: I/O error 112"},
+      {"an output of unknown kind stays closed: 103 at the statement end", StreamKind::Unknown, 0,
+       Steps("lost", kEndLine), "", "", "EInOutError: I/O error 103"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     const std::string raised = Capture(c.kind, [&](OutputChannel& out) {
       captured.failWrite = c.failWrite;
-      captured.failError = c.error;
       Perform(out, c.statements);
       out.CheckOutput();
     });
-    EXPECT_EQ(raised + "|" + captured.events + "|" + captured.text, c.raised + ("|" + (c.writes + ("|" + c.text))));
+    EXPECT_EQ(raised, c.raised);
+    EXPECT_EQ(captured.events, c.writes) << "the platform writes";
+    EXPECT_EQ(captured.text, c.text) << "the text that reached the platform";
   }
 }
 
@@ -162,14 +163,9 @@ TEST(Output, LastTextAfterTheFinishedBytes) {
     std::string text;
   } cases[] = {
       {"buffered line", StreamKind::Disk, false, Steps("done", kEndLine), "report\r\n", "done\r\nreport\r\n"},
-      {"open line on a console", StreamKind::Character, false, Steps("label ", kEndStatement), "report\r\n",
-       "label report\r\n"},
-      {"inside the write of a full buffer", StreamKind::Pipe, true, Steps(std::string(130, 'x')), "report\r\n",
-       std::string(128, 'x') + "report\r\n"},
       {"inside a console's statement write", StreamKind::Character, true, Steps("line", kEndLine), "report\r\n",
        "line\r\nreport\r\n"},
       {"nothing written yet", StreamKind::Disk, false, Steps(), "report\r\n", "report\r\n"},
-      {"no report", StreamKind::Disk, false, Steps("done", kEndLine), "", "done\r\n"},
   };
   for (const auto& c : cases) {
     Capture(c.kind, [&](OutputChannel& out) {
@@ -185,28 +181,35 @@ TEST(Output, LastTextAfterTheFinishedBytes) {
 
 TEST(TimedSection, ReportLines) {
   const std::string warning =
-      "\r\n ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount";
-  // Each case: ticks per second, words per pass, passes, start and stop counter values, and the report.
+      " ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount\r\n";
+  const char* zeroDivide = "EZeroDivide: Floating point division by zero";
+  const char* invalidOp = "EInvalidOp: Invalid floating point operation";
   const struct {
+    const char* name;
     int64_t frequency;
     uint32_t dwords;
     int32_t passes;
     int64_t start, stop;
-    std::string line;
+    size_t failWrite;  // 0: none
+    std::string line;  // after the label
+    const char* raised;
   } cases[] = {
-      {10000000, 786432, 1000, 1000, 5001000, "  0.5000   6291456000   6291M   6G"},
-      {10000000, 786432, 1000, 1000, 5000999, "  0.5000   6291457258   6291M   6G" + warning},
-      {10, 786432, 1000, 0, 1, "  0.1000  31457279999  31457M  31G" + warning},
-      {1, 0x20000000, 1, 0, 1, "  1.0000  -2147483648  -2147M  -2G"},
-      {10, 250, 1000, 0, 10000, "1000.0000         1000      0M   0G"},
-      {10000000, 786432, 1000, 77, 77, "EZeroDivide: Floating point division by zero"},
-      {10000000, 786432, 0, 77, 77, "EInvalidOp: Invalid floating point operation"},
-      {0, 1, 1, 0, 5, "EZeroDivide: Floating point division by zero"},
-      {1000000000000000000, 1000, 1000, 0, 1, "EInvalidOp: Invalid floating point operation"},
+      {"half a second", 10000000, 786432, 1000, 1000, 5001000, 0, "  0.5000   6291456000   6291M   6G\r\n", ""},
+      {"a tick less prints 0.5000 too, and the warning", 10000000, 786432, 1000, 1000, 5000999, 0,
+       "  0.5000   6291457258   6291M   6G\r\n" + warning, ""},
+      {"a failed write of the line is raised at the line, before the warning", 10000000, 786432, 1000, 1000, 5000999, 2,
+       "", "EInOutError: I/O error 112"},
+      {"one pass is counted in 32 bits", 1, 0x20000000, 1, 0, 1, 0, "  1.0000  -2147483648  -2147M  -2G\r\n", ""},
+      {"a time wider than its field", 10, 250, 1000, 0, 10000, 0, "1000.0000         1000      0M   0G\r\n", ""},
+      {"no tick between the counter reads", 10000000, 786432, 1000, 77, 77, 0, "", zeroDivide},
+      {"no tick and no passes", 10000000, 786432, 0, 77, 77, 0, "", invalidOp},
+      {"no counter frequency", 0, 1, 1, 0, 5, 0, "", zeroDivide},
+      {"a rate beyond 64 bits", 1000000000000000000, 1000, 1000, 0, 1, 0, "", invalidOp},
   };
   InstallFailureHandlers();
   platform::FaultConversion faultConversion;
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     RunState state{};
     state.Frequency = c.frequency;
     state.DwordCount = c.dwords;
@@ -214,11 +217,12 @@ TEST(TimedSection, ReportLines) {
     platform::LoadControlWord(platform::kProgramControlWord);
     const std::string raised = Capture(StreamKind::Character, [&](OutputChannel&) {
       captured.counter = {c.start, c.stop};
+      captured.failWrite = c.failWrite;
       BeginTest(state, "SysMem Read");
       EndTest(state, c.passes);
     });
-    EXPECT_EQ(captured.text + raised,
-              "SysMem Read (Secs, Bytes/s):                " + c.line + (raised.empty() ? "\r\n" : ""));
+    EXPECT_EQ(raised, c.raised);
+    EXPECT_EQ(captured.text, "SysMem Read (Secs, Bytes/s):                " + c.line);
     // On a console the label is written before the start counter is read, the line after the stop.
     EXPECT_EQ(captured.events.substr(0, 7), "44 r r ");
     EXPECT_EQ(platform::StoreControlWord() & ~0x40, platform::kProgramControlWord) << "rounding put back";
@@ -226,8 +230,9 @@ TEST(TimedSection, ReportLines) {
 }
 
 TEST(ResultText, Forms) {
-  EXPECT_EQ(ResultText(0) + "|" + ResultText(DDERR_GENERIC) + "|" + ResultText(1),
-            "OK|80004005h Generic failure.|00000001h Unrecognized Error");
+  EXPECT_EQ(ResultText(0), "OK");
+  EXPECT_EQ(ResultText(DDERR_GENERIC), "80004005h Generic failure.") << "a known code";
+  EXPECT_EQ(ResultText(1), "00000001h Unrecognized Error") << "an unknown code";
 }
 
 }  // namespace
