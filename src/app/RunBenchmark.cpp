@@ -26,7 +26,8 @@ void WriteSettingsEcho(const RunState& state, int32_t bltToSysCount) {
     out.WriteInt(state.ReadCount);
     out.EndStatementAndCheck();
   }
-  // Compared with ReadCount, not TestCount.
+  // Each count is compared with the one before it on the command line, shown or not, never with TestCount:
+  // "5 7 5" shows all three counts, "5 5 7" leaves out ReadCount and still shows BltToSysCount.
   if (bltToSysCount != state.ReadCount) {
     out.WriteZText("; BltToSysCount = ");
     out.WriteInt(bltToSysCount);
