@@ -149,21 +149,20 @@ class RunTest(unittest.TestCase):
                 released_in_reverse(self, result.record)
 
     def test_early_ends_and_failures(self):
-        # Calls of the information run: 2 creates the DirectDraw object, 4 and 6 the surfaces, 7 the first blit,
-        # 9 and 10 lock and unlock the primary; of the run "2 1 1": 8 to 11 wait before the timed blits, 12 the first.
+        # In the run "2 1 1" the first lock of the primary and unlock of sysmem wait before the timed blits.
         for args, script, lines, status in (
-                (["/I"], "fail 2 80004005", until(INFO, ZERO_GUID, ZERO_GUID[:-2] + GENERIC), 0),
-                (["/I"], "fail 4 80004005", until(INFO, "PrimarySurface", "PrimarySurface: " + GENERIC), 0),
-                (["/I"], "fail 6 80004005", until(INFO, "SysMemSurface", "SysMemSurface (64 x 8, 32bpp): " + GENERIC), 0),
-                (["/I"], "fail 7 80004005", until(INFO, "VideoMem To SysMem", "VideoMem To SysMem Blt: " + GENERIC) + INFO[-5:], 0),
-                (["/I"], "fail 9 80004005", until(INFO, "Primary.Lock", "Primary.Lock: " + GENERIC), 0),
-                (["/I"], "fail 10 80004005", until(INFO, "Primary.UnLock", "Primary.UnLock: " + GENERIC), 0),
-                (["/I"], "fail 1 80004005", INFO[:2] + INFO[10:], 0),  # a failed listing lists nothing
-                (["2", "1", "1"], "fail 12 80004005", until(TWO_ONE_ONE, "VideoMem To SysMem Blt", failure(
+                (["/I"], "fail DirectDrawCreateEx - 1 80004005", until(INFO, ZERO_GUID, ZERO_GUID[:-2] + GENERIC), 0),
+                (["/I"], "fail CreateSurface ddraw 1 80004005", until(INFO, "PrimarySurface", "PrimarySurface: " + GENERIC), 0),
+                (["/I"], "fail CreateSurface ddraw 2 80004005", until(INFO, "SysMemSurface", "SysMemSurface (64 x 8, 32bpp): " + GENERIC), 0),
+                (["/I"], "fail Blt sysmem<primary 1 80004005", until(INFO, "VideoMem To SysMem", "VideoMem To SysMem Blt: " + GENERIC) + INFO[-5:], 0),
+                (["/I"], "fail Lock primary 1 80004005", until(INFO, "Primary.Lock", "Primary.Lock: " + GENERIC), 0),
+                (["/I"], "fail Unlock primary 1 80004005", until(INFO, "Primary.UnLock", "Primary.UnLock: " + GENERIC), 0),
+                (["/I"], "fail DirectDrawEnumerateExA - 1 80004005", INFO[:2] + INFO[10:], 0),  # a failed listing lists nothing
+                (["2", "1", "1"], "fail Blt sysmem<primary 2 80004005", until(TWO_ONE_ONE, "VideoMem To SysMem Blt", failure(
                     header("VideoMem To SysMem Blt"), b"Exception", b"Test Blt Fail " + re.escape(GENERIC.encode()))), 1),
-                (["2", "1", "1"], "fail 8 80004005", until(TWO_ONE_ONE, "VideoMem To SysMem Blt", failure(
+                (["2", "1", "1"], "fail Lock primary 1 80004005", until(TWO_ONE_ONE, "VideoMem To SysMem Blt", failure(
                     b"", b"Exception", rb"WaitForOpComplete Lock Fail \[%s\]\." % re.escape(GENERIC.encode()))), 1),
-                (["2", "1", "1"], "fail 11 80004005", until(TWO_ONE_ONE, "VideoMem To SysMem Blt", failure(
+                (["2", "1", "1"], "fail Unlock sysmem 1 80004005", until(TWO_ONE_ONE, "VideoMem To SysMem Blt", failure(
                     b"", b"Exception", rb"WaitForOpComplete UnLock Fail \[%s\]\." % re.escape(GENERIC.encode()))), 1),
                 (["2", "1", "1"], "fault-lock", until(TWO_ONE_ONE, "VideoMem Read", failure(header("VideoMem Read"), b"EAccessViolation",
                     rb"Access violation at address [0-9A-F]{8,16} in module '%s'\. Read of address 00000010\." % MODULE)), 1)):
@@ -186,7 +185,7 @@ class RunTest(unittest.TestCase):
                                     (["/I", "/D1"], named, head + listed + [second]), (["/I", "/d0"], named, head + listed + [zero]),
                                     (["/I", "/D2"], named, head + listed + [zero])):
             with self.subTest(args):
-                expect(self, run_double(args, script + "fail 2 80004005\n"), lines)
+                expect(self, run_double(args, script + "fail DirectDrawCreateEx - 1 80004005\n"), lines)
 
     @win32_only
     def test_refused_buffer_and_raw_command_lines(self):
@@ -199,7 +198,7 @@ class RunTest(unittest.TestCase):
         exe = '"Z:%s" ' % os.path.abspath(DOUBLE).replace("/", "\\")
         for rest, echo in (('"5 " "  7" $10', b"TestCount = 1000; ReadCount = 7; BltToSysCount = 16\r\n"),
                            ('"" 4\t""  4  x10', b"TestCount = 4; BltToSysCount = 16\r\n"), ('"/"i /h', b"")):
-            result = run_double([(exe + rest).encode("latin-1").hex()], "fail 2 80004005\n", exe=os.environ["MORVIT_LAUNCH"])
+            result = run_double([(exe + rest).encode("latin-1").hex()], "fail DirectDrawCreateEx - 1 80004005\n", exe=os.environ["MORVIT_LAUNCH"])
             self.assertTrue(result.stdout.startswith(b"DirectDraw 7 Version\r\n" + echo), result.stdout[:200])
         self.assertEqual(run([(exe + '"/?"').encode().hex()], os.environ["MORVIT_LAUNCH"]).stdout, USAGE)
 

@@ -20,8 +20,8 @@ SAVED_RUN = SAVED_PATH.read_bytes()
 # run that ends early at a failed step, a failure report during a blit test.
 DOUBLE_RUNS = {
     "counts": (["4", "2", "3", "/W"], "surface 64 8 256 32\n"),
-    "early": (["/I"], "fail 4 8876017C\n"),
-    "bltfail": (["3", "1", "2"], "surface 64 8 320 32\nfail 12 8876021C\n"),
+    "early": (["/I"], "fail CreateSurface ddraw 1 8876017C\n"),
+    "bltfail": (["3", "1", "2"], "surface 64 8 320 32\nfail Blt sysmem<primary 2 8876021C\n"),
 }
 
 # (name, input, more arguments, exit status, standard error, files written, the table's first line); {folder} is
