@@ -1,6 +1,7 @@
 // Runs the failure its argument names inside the program's outermost frame, holding a resource whose release
 // it reports, so that tests see the exact report, the exit status and the clean-up:
-//   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|late-x87|foreign|repeat|pages|raise HEX
+//   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|late-x87[-cleanup]|foreign|repeat|pages|
+//               raise HEX
 // or waits, with keys converted, for what ends the process: a key while it throws and catches without end
 // (throw-loop) or writes lines without end (write-loop), a fault on a second thread while it writes lines
 // (thread-fault), the console's closing (close) or a Ctrl+C or Ctrl+Break handled on the program's own thread
@@ -73,18 +74,24 @@ void RepeatedFaults() {
   Output().WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
 }
 
-// A delayed x87 fault, raised at a waiting instruction that GCC gives no landing pad, unlike the division
-// that caused it: the frame's clean-up is found from the division only. The fwait's place comes first, as
-// the report gives a fault's: its offset in the module.
+// Delayed x87 faults, raised at the fwait after the division that caused them. The first names the fwait's
+// place (its offset in the module, as a report gives a fault's). The second holds a clean-up in the frame
+// where GCC gives the fwait, unlike the division, no landing pad: Win32 unwinds from the division and finds
+// it, while a POSIX throw starts at the fwait.
 __attribute__((noinline)) void DelayedX87Fault() {
-  struct Cleaned {
-    ~Cleaned() { Output().WriteLine("cleaned up"); }
-  } cleaned;
   const auto wait = reinterpret_cast<uintptr_t>(&morvit_ProbeWait);
   Output().WriteLine(
       Format("wait %08X", static_cast<unsigned>(wait - platform::ModuleOfAddress(&morvit_ProbeWait).base)));
   const long double quotient = 1.0L / zero;
   asm volatile(".globl morvit_ProbeWait\nmorvit_ProbeWait:\n\tfwait" : : "t"(quotient));
+}
+
+__attribute__((noinline)) void DelayedX87FaultBesideCleanUp() {
+  struct Cleaned {
+    ~Cleaned() { Output().WriteLine("cleaned up"); }
+  } cleaned;
+  const long double quotient = 1.0L / zero;
+  asm volatile("fwait" : : "t"(quotient));
 }
 
 // A failure on its way out at any moment, as long as the process lives.
@@ -149,6 +156,7 @@ void Body() {
   }
   if (mode == "repeat") RepeatedFaults();
   if (mode == "late-x87") DelayedX87Fault();
+  if (mode == "late-x87-cleanup") DelayedX87FaultBesideCleanUp();
   // Buffers that were released give their address space back: 16 x 300 MiB exceed a 32-bit process's.
   for (int i = 0; i < 16 && mode == "pages"; ++i) {
     void* block = nullptr;
