@@ -1,7 +1,8 @@
 // A scripted stand-in for ddraw.dll. MORVIT_DDRAW_SCRIPT names a file of lines (%HH in a text is byte HH):
 //   device guid|none <description> <name>       the first one replaces Wine's two devices
 //   surface <width> <height> <pitch> <bpp>       the primary's geometry (default 1024 768 4096 32)
-//   fail <call> <hex code>                       that call does nothing and returns the code
+//   fail <Method> <object> <n> <hex code>        the n-th call of that method on that object does nothing and
+//                                                returns the code; <object> as in the record
 //   fault-lock                                   locks of the primary hand out the address 00000010
 // MORVIT_DDRAW_LOG names the record: "<call> <Method> <object> <argument> -> <result>" for every call but
 // AddRef and Release, numbered from 1; "+ <object>" when one is created, "- <object>" when its last
@@ -31,7 +32,8 @@ struct Script {
                                  {true, guid, "WineD3D DirectDraw Emulation", "\\\\.\\DISPLAY1"}};
   unsigned width = 1024, height = 768, bpp = 32, calls = 0;
   int pitch = 4096;
-  std::map<unsigned, unsigned> failures;  // call number: result
+  std::map<std::string, std::map<unsigned, unsigned>> failures;  // "<Method> <object>": the n-th call's result
+  std::map<std::string, unsigned> callsOf;                       // "<Method> <object>": calls so far
   bool faultingLock = false;
   std::FILE* log = nullptr;
 };
@@ -53,11 +55,12 @@ Script& Current() {
     std::FILE* file = path ? std::fopen(path, "r") : nullptr;
     std::vector<Device> devices;
     for (char line[512], a[512], b[512], c[512]; file && std::fgets(line, sizeof line, file);) {
-      unsigned x, y;
+      unsigned n, result;
       if (std::sscanf(line, "device %511s %511s %511s", a, b, c) == 3)
         devices.push_back({a[0] == 'g', s->guid, Unescape(b), Unescape(c)});
       std::sscanf(line, "surface %u %u %d %u", &s->width, &s->height, &s->pitch, &s->bpp);
-      if (std::sscanf(line, "fail %u %x", &x, &y) == 2) s->failures[x] = y;
+      if (std::sscanf(line, "fail %511s %511s %u %x", a, b, &n, &result) == 4)
+        s->failures[std::string(a) + " " + b][n] = result;
       s->faultingLock |= std::strncmp(line, "fault-lock", 10) == 0;
     }
     if (!devices.empty()) s->devices = devices;
@@ -75,15 +78,17 @@ void Log(const std::string& line) {
   std::fflush(Current().log);
 }
 
-// One numbered call: the script's result for it, if any, replaces what it does and returns.
+// One numbered call: the script's result for the n-th call of its method on its object, if any, replaces what
+// it does and returns.
 struct Call {
-  unsigned number = ++Current().calls;
-  bool scripted = Current().failures.count(number) != 0;
-  HRESULT Done(HRESULT result, const char* method, const std::string& object, unsigned argument) const {
+  Call(const char* method, const std::string& object) : methodAndObject(std::string(method) + " " + object) {}
+  std::string methodAndObject;  // as the script and the record write them
+  unsigned number = ++Current().calls, nth = ++Current().callsOf[methodAndObject];
+  bool scripted = Current().failures[methodAndObject].count(nth) != 0;
+  HRESULT Done(HRESULT result, unsigned argument) const {
     char line[160];
-    result = scripted ? HRESULT(Current().failures[number]) : result;
-    std::snprintf(line, sizeof line, "%u %s %s %08X -> %08X", number, method, object.c_str(), argument,
-                  unsigned(result));
+    result = scripted ? HRESULT(Current().failures[methodAndObject][nth]) : result;
+    std::snprintf(line, sizeof line, "%u %s %08X -> %08X", number, methodAndObject.c_str(), argument, unsigned(result));
     Log(line);
     return result;
   }
@@ -146,17 +151,15 @@ class Surface final : public IDirectDrawSurface7, Object {
       HRESULT MORVIT_STDCALL Blt(RECT*, IDirectDrawSurface7* source, RECT*, DWORD flags, void*) override {
     auto* from = static_cast<Surface*>(source);
     const bool gone = Gone("Blt on released") || from == nullptr || from->Gone("Blt on released");
-    return Call().Done(gone                       ? DDERR_GENERIC
-                       : locked_ || from->locked_ ? DDERR_SURFACEBUSY
-                                                  : DD_OK,
-                       "Blt", name + "<" + (from ? from->name : "null"), flags);
+    const Call call("Blt", name + "<" + (from ? from->name : "null"));
+    return call.Done(gone ? DDERR_GENERIC : locked_ || from->locked_ ? DDERR_SURFACEBUSY : DD_OK, flags);
   }
   HRESULT MORVIT_STDCALL GetSurfaceDesc(DDSURFACEDESC2* desc) override {
-    const Call call;
-    return call.Done(Describe(desc, nullptr, call.scripted), "GetSurfaceDesc", name, desc ? desc->dwSize : 0);
+    const Call call("GetSurfaceDesc", name);
+    return call.Done(Describe(desc, nullptr, call.scripted), desc ? desc->dwSize : 0);
   }
   HRESULT MORVIT_STDCALL Lock(RECT*, DDSURFACEDESC2* desc, DWORD flags, void*) override {
-    const Call call;
+    const Call call("Lock", name);
     // The primary's own memory is made when first used: a refused system-memory buffer of its size must be reachable.
     if (memory_ == nullptr) {
       own_.resize(size_t(desc_.lPitch) * desc_.dwHeight);
@@ -165,13 +168,13 @@ class Surface final : public IDirectDrawSurface7, Object {
     void* address = name == "primary" && Current().faultingLock ? reinterpret_cast<void*>(0x10) : memory_;
     const HRESULT result = locked_ ? DDERR_SURFACEBUSY : Describe(desc, address, call.scripted);
     locked_ |= result == DD_OK && !call.scripted;
-    return call.Done(result, "Lock", name, flags);
+    return call.Done(result, flags);
   }
   HRESULT MORVIT_STDCALL Unlock(RECT*) override {
-    const Call call;
+    const Call call("Unlock", name);
     const HRESULT result = locked_ ? DD_OK : DDERR_NOTLOCKED;
     locked_ &= call.scripted || Gone("Unlock on released");
-    return call.Done(result, "Unlock", name, 0);
+    return call.Done(result, 0);
   }
 
  private:
@@ -201,13 +204,13 @@ class DirectDraw final : public IDirectDraw7, Object {
       // clang-format on
 
       HRESULT MORVIT_STDCALL CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, IUnknown*) override {
-    const Call call;
+    const Call call("CreateSurface", name);
     const bool primary = (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
     // A system-memory surface needs the caller's memory.
     HRESULT result = Gone("CreateSurface on released")             ? DDERR_GENERIC
                      : primary || (desc->dwFlags & DDSD_LPSURFACE) ? DD_OK
                                                                    : kInvalidParams;
-    result = call.Done(result, "CreateSurface", name, desc->ddsCaps.dwCaps);
+    result = call.Done(result, desc->ddsCaps.dwCaps);
     *surface = nullptr;
     if (call.scripted || result != DD_OK) return result;
     const Script& s = Current();
@@ -223,15 +226,15 @@ class DirectDraw final : public IDirectDraw7, Object {
     return result;
   }
   HRESULT MORVIT_STDCALL SetCooperativeLevel(void*, DWORD flags) override {
-    return Call().Done(DD_OK, "SetCooperativeLevel", name, flags);
+    return Call("SetCooperativeLevel", name).Done(DD_OK, flags);
   }
 };
 
 }  // namespace
 
 extern "C" HRESULT MORVIT_STDCALL DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA callback, void* context, DWORD flags) {
-  const Call call;
-  const HRESULT result = call.Done(DD_OK, "DirectDrawEnumerateExA", "-", flags);
+  const Call call("DirectDrawEnumerateExA", "-");
+  const HRESULT result = call.Done(DD_OK, flags);
   // Copies that live for the callback only, as a driver's would.
   for (Device d : call.scripted ? std::vector<Device>() : Current().devices) {
     if (!callback(d.hasGuid ? &d.guid : nullptr, d.description.data(), d.name.data(), context, nullptr)) break;
@@ -240,9 +243,9 @@ extern "C" HRESULT MORVIT_STDCALL DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA cal
 }
 
 extern "C" HRESULT MORVIT_STDCALL DirectDrawCreateEx(GUID* guid, void** directDraw, const GUID&, IUnknown*) {
-  const Call call;
+  const Call call("DirectDrawCreateEx", "-");
   *directDraw = call.scripted ? nullptr : static_cast<IDirectDraw7*>(new DirectDraw);
-  return call.Done(DD_OK, "DirectDrawCreateEx", "-", guid ? guid->Data1 : 0xFFFFFFFFu);
+  return call.Done(DD_OK, guid ? guid->Data1 : 0xFFFFFFFFu);
 }
 
 // For tests that run the display code in their own process: a line of theirs among the calls.

@@ -1,10 +1,11 @@
 // Runs the failure its argument names inside the program's outermost frame, holding a resource whose release
 // it reports, so that tests see the exact report, the exit status and the clean-up:
-//   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|foreign|repeat|pages|raise HEX
+//   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|late-x87[-cleanup]|foreign|repeat|pages|
+//               raise HEX
 // or waits, with keys converted, for what ends the process: a key while it throws and catches without end
 // (throw-loop) or writes lines without end (write-loop), a fault on a second thread while it writes lines
-// (thread-fault), the console's closing (close) or a key handled on the program's own thread (key-here); or lets a key
-// come once the end has begun (key-after-end).
+// (thread-fault), the console's closing (close) or a Ctrl+C or Ctrl+Break handled on the program's own thread
+// (key-here, break-here); or lets a key come once the end has begun (key-after-end).
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -18,9 +19,12 @@
 
 void RaiseCode(uint32_t code);  // the platform's exception of that code, raised inside the platform
 void StartFaultingThread();     // a second thread that soon reads address 0
-void DeliverConsoleEvent(bool close, bool onThisThread);  // a key or the console's closing
-void Pause();                                             // waits for a signal, or for ever
-void Nap();                                               // half a second
+void DeliverConsoleEvent(uint32_t event, bool onThisThread);     // one of the three below
+void Pause();                                                    // waits for a signal, or for ever
+void Nap();                                                      // half a second
+extern "C" const char morvit_ProbeWait asm("morvit_ProbeWait");  // DelayedX87Fault's fwait
+// The console events as Win32 numbers them: CTRL_C_EVENT, CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT.
+constexpr uint32_t kCtrlC = 0, kCtrlBreak = 1, kConsoleClose = 2;
 
 // NOLINTBEGIN(performance-no-int-to-ptr): the probe faults at addresses it is given on purpose
 namespace {
@@ -70,6 +74,26 @@ void RepeatedFaults() {
   Output().WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
 }
 
+// Delayed x87 faults, raised at the fwait after the division that caused them. The first names the fwait's
+// place (its offset in the module, as a report gives a fault's). The second holds a clean-up in the frame
+// where GCC gives the fwait, unlike the division, no landing pad: Win32 unwinds from the division and finds
+// it, while a POSIX throw starts at the fwait.
+__attribute__((noinline)) void DelayedX87Fault() {
+  const auto wait = reinterpret_cast<uintptr_t>(&morvit_ProbeWait);
+  Output().WriteLine(
+      Format("wait %08X", static_cast<unsigned>(wait - platform::ModuleOfAddress(&morvit_ProbeWait).base)));
+  const long double quotient = 1.0L / zero;
+  asm volatile(".globl morvit_ProbeWait\nmorvit_ProbeWait:\n\tfwait" : : "t"(quotient));
+}
+
+__attribute__((noinline)) void DelayedX87FaultBesideCleanUp() {
+  struct Cleaned {
+    ~Cleaned() { Output().WriteLine("cleaned up"); }
+  } cleaned;
+  const long double quotient = 1.0L / zero;
+  asm volatile("fwait" : : "t"(quotient));
+}
+
 // A failure on its way out at any moment, as long as the process lives.
 [[noreturn]] void ThrowForever() {
   for (;;) {
@@ -90,19 +114,20 @@ void WaitForTheEnd() {
     for (int i = 0;; ++i) Output().WriteLine("main " + std::to_string(i));
   }
   platform::ConvertInterrupts();
-  if (mode == "throw-loop" || mode == "key-here") Output().WriteLine("ready");
+  if (mode == "throw-loop" || mode == "key-here" || mode == "break-here") Output().WriteLine("ready");
   if (mode == "throw-loop") ThrowForever();
   for (int i = 0; mode == "write-loop"; ++i) Output().WriteLine("line " + std::to_string(i));
   if (mode == "close") {
     Output().WriteLine("finished 1");
     Output().WriteLine("finished 2");
-    DeliverConsoleEvent(true, false);
+    DeliverConsoleEvent(kConsoleClose, false);
   }
-  if (mode == "key-here") DeliverConsoleEvent(false, true);
+  if (mode == "key-here") DeliverConsoleEvent(kCtrlC, true);
+  if (mode == "break-here") DeliverConsoleEvent(kCtrlBreak, true);
   if (mode == "key-after-end") {
     // Once the end has begun, a key changes nothing.
     platform::IgnoreInterrupts();
-    DeliverConsoleEvent(false, false);
+    DeliverConsoleEvent(kCtrlC, false);
     Nap();
     Output().WriteLine("after");
     return;
@@ -115,7 +140,7 @@ void Body() {
     ~HeldResource() { Output().WriteLine("released"); }  // stands for the run's device and surfaces
   } held;
   if (mode == "throw-loop" || mode == "write-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here" ||
-      mode == "key-after-end") {
+      mode == "break-here" || mode == "key-after-end") {
     WaitForTheEnd();
   }
   if (mode == "read") Output().WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
@@ -130,6 +155,8 @@ void Body() {
     Output().WriteLine(std::to_string(length(reinterpret_cast<const char*>(readAddress))));
   }
   if (mode == "repeat") RepeatedFaults();
+  if (mode == "late-x87") DelayedX87Fault();
+  if (mode == "late-x87-cleanup") DelayedX87FaultBesideCleanUp();
   // Buffers that were released give their address space back: 16 x 300 MiB exceed a 32-bit process's.
   for (int i = 0; i < 16 && mode == "pages"; ++i) {
     void* block = nullptr;

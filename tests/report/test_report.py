@@ -19,9 +19,9 @@ SAVED_RUN = SAVED_PATH.read_bytes()
 # The program against the double, (arguments, double's script): a complete run with three different counts, an /I
 # run that ends early at a failed step, a failure report during a blit test.
 DOUBLE_RUNS = {
-    "counts": (["4", "2", "3", "/W"], "surface 64 8 256 32\n"),
-    "early": (["/I"], "fail 4 8876017C\n"),
-    "bltfail": (["3", "1", "2"], "surface 64 8 320 32\nfail 12 8876021C\n"),
+    "counts": (["40", "20", "30", "/W"], "surface 256 256 2048 32\n"),  # half of each pitch lies beyond its row
+    "early": (["/I"], "fail CreateSurface ddraw 1 8876017C\n"),
+    "bltfail": (["3", "1", "2"], "surface 64 8 320 32\nfail Blt sysmem<primary 2 8876021C\n"),
 }
 
 # (name, input, more arguments, exit status, standard error, files written, the table's first line); {folder} is

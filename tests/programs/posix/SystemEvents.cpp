@@ -9,8 +9,9 @@
 void RaiseCode(uint32_t) { std::abort(); }
 void StartFaultingThread() { std::abort(); }
 
-// A hang-up stands for the console's closing; a key is SIGINT, on the calling thread either way.
-void DeliverConsoleEvent(bool close, bool) { kill(getpid(), close ? SIGHUP : SIGINT); }
+// A hang-up stands for the console's closing (CTRL_CLOSE_EVENT, 2); either key is SIGINT, on the calling thread
+// either way.
+void DeliverConsoleEvent(uint32_t event, bool) { kill(getpid(), event == 2 ? SIGHUP : SIGINT); }
 
 void Pause() { pause(); }
 void Nap() { usleep(500000); }

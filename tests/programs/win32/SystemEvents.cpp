@@ -19,15 +19,15 @@ void StartFaultingThread() { CloseHandle(CreateThread(nullptr, 0, FaultLater, nu
 // The console event as the system delivers it: through kernel32's dispatcher, which calls the handlers
 // and, when none takes the event, ends the process. The system runs it on a thread of its own; here
 // also on the calling thread, as a system might that ran it on the interrupted one.
-void DeliverConsoleEvent(bool close, bool onThisThread) {
+void DeliverConsoleEvent(uint32_t event, bool onThisThread) {
   const auto dispatch = reinterpret_cast<LPTHREAD_START_ROUTINE>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CtrlRoutine")));
-  void* const event = reinterpret_cast<void*>(static_cast<uintptr_t>(close ? CTRL_CLOSE_EVENT : CTRL_C_EVENT));
+  void* const argument = reinterpret_cast<void*>(static_cast<uintptr_t>(event));
   if (dispatch == nullptr) return;
   if (onThisThread) {
-    dispatch(event);
+    dispatch(argument);
   } else {
-    CloseHandle(CreateThread(nullptr, 0, dispatch, event, 0, nullptr));
+    CloseHandle(CreateThread(nullptr, 0, dispatch, argument, 0, nullptr));
   }
 }
 
