@@ -10,11 +10,12 @@
 #include "app/RunState.h"
 #include "console/OutputChannel.h"
 #include "display/BlitTests.h"
+#include "display/ComReference.h"
 #include "display/DirectDraw.h"
+#include "display/DirectDrawLibrary.h"
+#include "display/Surfaces.h"
 #include "platform/Platform.h"
 
-extern "C" morvit::HRESULT DirectDrawCreateEx(morvit::GUID* guid, void** directDraw, const morvit::GUID& iid,
-                                              morvit::IUnknown* outer);
 extern "C" void NoteInRecord(const char* line);  // the double's
 
 namespace morvit {
@@ -53,17 +54,6 @@ Calls Joined(const std::vector<Calls>& parts) {
   return joined;
 }
 
-IDirectDrawSurface7* MakeSurface(IDirectDraw7* directDraw, DWORD caps, void* memory) {
-  DDSURFACEDESC2 desc{};
-  desc.dwSize = kSurfaceDescSize;
-  desc.dwFlags = memory == nullptr ? DDSD_CAPS : DDSD_CAPS | DDSD_LPSURFACE;
-  desc.ddsCaps.dwCaps = caps;
-  desc.lpSurface = memory;
-  IDirectDrawSurface7* surface = nullptr;
-  directDraw->CreateSurface(&desc, &surface, nullptr);
-  return surface;
-}
-
 TEST(TestBlt, WaitsAndBlitsAroundTheCounterReads) {
   const std::string toSys = "Blt sysmem<primary ";
   const BlitCase cases[] = {
@@ -97,12 +87,15 @@ TEST(TestBlt, WaitsAndBlitsAroundTheCounterReads) {
   };
   services.openStandardOutput = [] { return platform::StandardOutput{true, platform::StreamKind::Disk}; };
   services.writeStandardOutput = [](const char*, size_t) { return 0; };
-  void* directDrawObject = nullptr;
-  DirectDrawCreateEx(nullptr, &directDrawObject, GUID{}, nullptr);
-  auto* directDraw = static_cast<IDirectDraw7*>(directDrawObject);
-  std::vector<char> memory(size_t{4096} * 768);
-  IDirectDrawSurface7* primary = MakeSurface(directDraw, DDSCAPS_PRIMARYSURFACE, nullptr);
-  IDirectDrawSurface7* sysMem = MakeSurface(directDraw, DDSCAPS_SYSTEMMEMORY, memory.data());
+  // The program's own steps open the double, found among the test program's exports, and make the surfaces.
+  RunState made{};
+  LoadDirectDraw();
+  ComReference<IDirectDraw7> directDraw;
+  ComReference<IDirectDrawSurface7> primary;
+  ComReference<IDirectDrawSurface7> sysMem;
+  ASSERT_TRUE(OpenDevice(made, directDraw));
+  ASSERT_TRUE(CreatePrimarySurface(made, directDraw.Get(), primary));
+  ASSERT_TRUE(CreateSysMemSurface(made, directDraw.Get(), sysMem));
   for (const BlitCase& c : cases) {
     SCOPED_TRACE(c.name);
     RunState state{};
@@ -112,15 +105,12 @@ TEST(TestBlt, WaitsAndBlitsAroundTheCounterReads) {
     Output().Reset();
     NoteInRecord("begin");
     try {
-      TestBlt(primary, sysMem, 2, "VideoMem To SysMem Blt", state);
+      TestBlt(primary.Get(), sysMem.Get(), 2, "VideoMem To SysMem Blt", state);
     } catch (...) {
       ADD_FAILURE() << "a failure left the blit test";
     }
     EXPECT_EQ(CallsSinceBegin(), c.expected);
   }
-  sysMem->Release();
-  primary->Release();
-  directDraw->Release();
   Output().Reset();
   platform::RestoreRealServices();
 }

@@ -5,9 +5,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/RunState.h"
 #include "console/FailureReport.h"
-#include "display/DeviceSelection.h"
 #include "measure/MorvitUtl.h"
 #include "measure/TimedSection.h"
 #include "platform/Fpu.h"
@@ -78,41 +76,6 @@ TEST(CommandLine, Numbers) {
       {"00x10", 7},
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(ReadNumber(text, 7), value) << text;
-}
-
-struct SwitchCase {
-  const char* name;
-  Words arguments;
-  bool perfTests;
-  bool waitAfterBlit;
-  bool qwordRoutines;
-  int32_t deviceNumber;
-};
-
-TEST(CommandLine, Switches) {
-  // Only /D takes a value; the other switches are whole arguments, in any letter case.
-  const SwitchCase cases[] = {
-      {"none", {"5"}, true, false, false, -1},
-      {"all, in lower case", {"/i", "/w", "/q", "/d1"}, false, true, true, 1},
-      {"/I with more is not /I", {"/Ix"}, true, false, false, -1},
-      {"/W with more is not /W", {"/W1"}, true, false, false, -1},
-      {"/Q with more is not /Q", {"/QW"}, true, false, false, -1},
-      {"/D's number in hexadecimal", {"/D$10"}, true, false, false, 16},
-      {"/D without a number selects none", {"/Dx"}, true, false, false, -1},
-      {"the last /D counts", {"/D2", "/D3"}, true, false, false, 3},
-  };
-  for (const SwitchCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    SetProgramArguments(c.arguments);
-    RunState state{};
-    int32_t bltToSysCount = 0;
-    ReadSettings(state, bltToSysCount);
-    EXPECT_EQ(state.PerfTests, c.perfTests);
-    EXPECT_EQ(state.WaitAfterBlit, c.waitAfterBlit);
-    EXPECT_EQ(state.QWordRoutines, c.qwordRoutines);
-    EXPECT_EQ(DeviceNumber, c.deviceNumber);
-  }
-  SetProgramArguments({});
 }
 
 TEST(FailureReport, FullStop) {

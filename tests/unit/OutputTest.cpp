@@ -10,7 +10,6 @@
 #include "console/Failure.h"
 #include "console/FailureReport.h"
 #include "console/OutputChannel.h"
-#include "display/DirectDraw.h"
 #include "measure/TimedSection.h"
 #include "platform/Fpu.h"
 
@@ -227,12 +226,6 @@ TEST(TimedSection, ReportLines) {
     EXPECT_EQ(captured.events.substr(0, 7), "44 r r ");
     EXPECT_EQ(platform::StoreControlWord() & ~0x40, platform::kProgramControlWord) << "rounding put back";
   }
-}
-
-TEST(ResultText, Forms) {
-  EXPECT_EQ(ResultText(0), "OK");
-  EXPECT_EQ(ResultText(DDERR_GENERIC), "80004005h Generic failure.") << "a known code";
-  EXPECT_EQ(ResultText(1), "00000001h Unrecognized Error") << "an unknown code";
 }
 
 }  // namespace
