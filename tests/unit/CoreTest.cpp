@@ -1,4 +1,4 @@
-// Splitting the command line and reading numbers, and the transfer kernels, as tables.
+// Splitting the command line, reading numbers, the failure report's full stop and a report line's figures.
 #include <gtest/gtest.h>
 
 #include <cstring>
