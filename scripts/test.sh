@@ -19,12 +19,11 @@ for preset in native sanitize win32; do
   ctest --preset "$preset" -j "$jobs" || status=1
 done
 
-echo "== package: build, check, run once from the zip, build again"
+echo "== package: build, check, build again"
 if bash scripts/package.sh; then
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' build/win32/CMakeCache.txt)
   package=dist/morvit-$version.zip
-  python3 tests/tools/check_package.py "$package" build/win32/src/app/MORVIT.EXE "$version" \
-    scripts/wine-run.sh --prefix build/win32/wineprefix || status=1
+  python3 tests/tools/check_package.py "$package" build/win32/src/app/MORVIT.EXE "$version" || status=1
   # Zip times have a resolution of 2 s: a second zip made later must still be the same bytes.
   sleep 2
   again=$(mktemp -d)
