@@ -63,8 +63,8 @@ def failure_report(cls, message, module):
     return b"Exception %s in module %s at (?P<offset>[0-9A-F]{8})\\.\n%s" % (cls, module, message)
 
 
-# The module, the access and its address; the faulting instruction's address is the group "at".
-VIOLATION = rb"Access violation at address (?P<at>[0-9A-F]{8,16}) in module '%s'\. %s of address %s\."
+# The faulting instruction's address, the module, the access and its address.
+VIOLATION = rb"Access violation at address [0-9A-F]{8,16} in module '%s'\. %s of address %s\."
 CREATED = "DirectDrawCreateEx({%s},IID_IDirectDraw7): %s"
 ZERO_GUID, SECOND_GUID = "00000000-0000-0000-0000-000000000000", "4D4F5256-4954-11D2-8000-444953504C31"
 WINE_DEVICES = [("display", "DirectDraw HAL", text("No")),  # the double's stand-ins for Wine's two
@@ -155,7 +155,6 @@ NAMED_RUN = information_run(SCREEN, [("n\xe9", "caf" + ("\x82" if IS_WIN32 else 
 DOUBLE_RUNS = [  # name, arguments, the double's script, output, exit status
     ("/?", ["/?"], "", USAGE, 0),
     ("/h and a count", ["/h", "5"], "", USAGE, 0),
-    ("/H", ["/H"], "", USAGE, 0),
     ("/?x, then /I: the information run", ["/?x", "/I"], "", lines_of(INFO), 0),
     ("/I, then /?: the information run", ["/I", "/?"], "", lines_of(INFO), 0),
     ("three counts", ["300", "100", "300"], "surface 256 256 2048 32", lines_of(performance_run(WIDE, COUNTS)), 0),
@@ -171,7 +170,6 @@ DOUBLE_RUNS = [  # name, arguments, the double's script, output, exit status
      lines_of(performance_run(SCREEN, "TestCount = 5", True, True), until="create") + [CREATION_FAILED], 0),
     ("/D1: the second device", ["/I", "/D1"], NAMED,
      lines_of(NAMED_RUN, until="create") + [text(CREATED % (SECOND_GUID, GENERIC))], 0),
-    ("/d0: the first device", ["/I", "/d0"], NAMED, lines_of(NAMED_RUN, until="create") + [CREATION_FAILED], 0),
     ("/D2: no such device, the default", ["/I", "/D2"], NAMED, lines_of(NAMED_RUN, until="create") + [CREATION_FAILED],
      0),
     # A step fails: the run ends there, or shows the result and goes on.
@@ -219,14 +217,6 @@ class RunTest(unittest.TestCase):
                 assert_output(self, name, result, lines, status)
                 assert_released_in_reverse(self, name, result.record)
 
-    def test_calls_of_an_information_run(self):
-        calls = ["DirectDrawEnumerateExA - 00000001", "DirectDrawCreateEx - 00000000",
-                 "SetCooperativeLevel ddraw 00000008", "CreateSurface ddraw 00000200",
-                 "GetSurfaceDesc primary 0000007C", "CreateSurface ddraw 00000840", "Blt sysmem<primary 01000000",
-                 "Blt primary<sysmem 01000000", "Lock primary 00000801", "Unlock primary 00000000"]
-        made = [re.sub(r"^\d+ ", "", line) for line in run_double(["/i"], "").record if line[0].isdigit()]
-        self.assertEqual(made, [call + " -> 00000000" for call in calls])
-
     @win32_only
     def test_refused_buffer_and_raw_command_lines(self):
         # 1 GiB of system memory: more than the largest free block of a 32-bit process.
@@ -237,11 +227,10 @@ class RunTest(unittest.TestCase):
         assert_released_in_reverse(self, "1 GiB", result.record)
         # Exact command lines through CreateProcessA, split by the program's own rules.
         exe, launch = '"Z:%s" ' % os.path.abspath(DOUBLE).replace("/", "\\"), os.environ["MORVIT_LAUNCH"]
-        for rest, echo in (('"5 " "  7" $10', b"TestCount = 1000; ReadCount = 7; BltToSysCount = 16\r\n"),
-                           ('"" 4\t""  4  x10', b"TestCount = 4; BltToSysCount = 16\r\n"), ('"/"i /h', b"")):
+        # "" is no word, unlike in the C runtime's splitting; a quote inside a word is dropped.
+        for rest, echo in (('"" 4\t""  4  x10', b"TestCount = 4; BltToSysCount = 16\r\n"), ('"/"i /h', b"")):
             result = run_double([(exe + rest).encode("latin-1").hex()], CREATION_FAILS, exe=launch)
             self.assertTrue(result.stdout.startswith(b"DirectDraw 7 Version\r\n" + echo), result.stdout[:200])
-        assert_output(self, "/? launched", run([(exe + '"/?"').encode().hex()], launch), USAGE)
 
 
 ANY, RELEASED, READ_AT_10 = rb"\S+", [text("released")], VIOLATION % (PROBE_MODULE, b"Read", b"00000010")
@@ -249,27 +238,17 @@ CONTROL_C = failure_report(b"EControlC", text("Control-C hit."), PROBE_MODULE)
 FAULTS = [  # name, the probe's arguments, the lines before the report, the report's class and message
     ("a read", ["read"], RELEASED, b"EAccessViolation", READ_AT_10),
     ("a write", ["write"], RELEASED, b"EAccessViolation", VIOLATION % (PROBE_MODULE, b"Write", b"00000020")),
-    ("a read in a kernel", ["kernel"], RELEASED, b"EAccessViolation", READ_AT_10),
-    ("an integer division by zero", ["intdiv"], RELEASED, b"EDivByZero", text("Division by zero.")),
-    ("an x87 division by zero in a timed test", ["timed-divide"], [re.escape(header("SysMem Read")) + text("released")],
-     b"EZeroDivide", text("Floating point division by zero.")),
-    ("an x87 conversion out of range in a timed test", ["timed-convert"],
-     [re.escape(header("SysMem Read")) + text("released")], b"EInvalidOp", text("Invalid floating point operation."))]
+    ("an integer division by zero", ["intdiv"], RELEASED, b"EDivByZero", text("Division by zero."))]
 WIN32_FAULTS = [  # another module's fault, reported without unwinding its frames; then the platform's own exceptions
     ("another module's fault", ["foreign"], [], b"EAccessViolation",
      VIOLATION % (rb"msvcrt\.dll", b"Read", b"00000010")),
     ("raised access violation", ["raise", "C0000005"], [], b"EAccessViolation",
      VIOLATION % (ANY, b"Read", b"00000000")),
-    ("raised integer fault", ["raise", "C0000094"], [], b"EDivByZero", text("Division by zero.")),
-    ("raised x87 fault", ["raise", "C000008E"], [], b"EZeroDivide", text("Floating point division by zero.")),
     ("raised stack overflow", ["raise", "C00000FD"], [], b"EStackOverflow", text("Stack overflow.")),
     ("raised unknown code", ["raise", "E0001234"], [], b"EExternalException", text("External exception E0001234.")),
     ("a delayed x87 fault: its frame's clean-up, found from the division", ["late-x87-cleanup"],
      [text("cleaned up")] + RELEASED, b"EZeroDivide", text("Floating point division by zero."))]
 PROBE_RUNS = [  # name, the probe's arguments, output, exit status
-    ("repeated faults, each converted with clean-up, leave the x87 unit as the program set it", ["repeat"],
-     [text("faults 300 releases 300 unclean 0")] + RELEASED, 0),
-    ("released buffers give their address space back", ["pages"], [text("pages released")] + RELEASED, 0),
     ("a key handled on the program's own thread: the report at once", ["key-here"], [text("ready"), CONTROL_C], 1),
     ("a key once the end has begun: the run ends as it would have", ["key-after-end"], [text("after")] + RELEASED, 0)]
 WIN32_PROBE_RUNS = [("Ctrl+Break, as Ctrl+C", ["break-here"], [text("ready"), CONTROL_C], 1)]
@@ -296,13 +275,6 @@ class FailureTest(unittest.TestCase):
         for name, args, lines, status in rows:
             with self.subTest(name):
                 assert_output(self, name, run(args, PROBE, timeout=60), lines, status)
-
-    @win32_only
-    def test_fault_address_and_offset(self):
-        # The probe is mapped at its preferred base: the faulting instruction's address less the base is its offset.
-        lines = RELEASED + [failure_report(b"EAccessViolation", READ_AT_10, PROBE_MODULE)]
-        report = assert_output(self, "a read", run(["read"], PROBE), lines, 1)[-1]
-        self.assertEqual(int(report["at"], 16) - 0x400000, int(report["offset"], 16))
 
     def test_delayed_x87_fault(self):
         # Reported at the division, the cause of the fault that the fwait just after it raised.
@@ -349,26 +321,20 @@ REPORT = rb"Exception EControlC in module \S+ at [0-9A-F]{8}\.\nControl-C hit\."
 
 class InterruptTest(unittest.TestCase):
     def test_ctrl_c(self):
-        # Ctrl+C is pressed once the terminal shows the test's label, which a console gets when its statement
-        # ends, or, with output to a file, once the double's record shows the surfaces created.
-        for name, args, label, keys, to_file in (  # name, counts, the test the key interrupts, keys, to a file
-                ("a memory test", ["100000"], "SysMem Read", 1, False),
-                ("a blit test, two keys", ["1", "1", "1000000"], "VideoMem To SysMem Blt", 2, False),
-                ("a memory test, output to a file", ["100000"], "SysMem Read", 1, True)):
+        # Ctrl+C is pressed once the terminal shows the test's label, which a console gets when its statement ends.
+        # A report to a file or pipe is the fault probe's (key-here).
+        for name, args, label, keys in (  # name, counts, the test the key interrupts, keys
+                ("a memory test", ["100000"], "SysMem Read", 1),
+                ("a blit test, two keys", ["1", "1", "1000000"], "VideoMem To SysMem Blt", 2)):
             with self.subTest(name):
-                folder = Path(tempfile.mkdtemp())
-                record = folder / "record"
+                record = Path(tempfile.mkdtemp()) / "record"
                 env = {"MORVIT_DDRAW_LOG": str(record), "WINEDLLOVERRIDES": "ddraw=n"}
-                if to_file:  # the file ends with the report after the label, or at a line's start
-                    result = keyed(RUNNER + [DOUBLE] + args, b"+ sysmem", record, to_file=folder / "out", env=env)
-                    shown, ending = result.text, rb"(?:%s|\r\n)" % re.escape(header(label)) + REPORT + rb"\r\n\Z"
-                else:  # Wine's console wraps lines at 80 columns
-                    result = keyed(RUNNER + [DOUBLE] + args, header(label).rstrip(), keys=keys, env=env)
-                    shown = result.text.replace(b"\n.EXE", b".EXE")
-                    ending = re.escape(header(label).rstrip()) + rb" *" + REPORT + rb"\n\Z"
+                result = keyed(RUNNER + [DOUBLE] + args, header(label).rstrip(), keys=keys, env=env)
                 self.assertEqual(result.status, 1, name)
                 self.assertLess(result.seconds, 2, name + ": seconds from the key to the end")
-                self.assertRegex(shown, ending, name)
+                # Wine's console wraps lines at 80 columns.
+                ending = re.escape(header(label).rstrip()) + rb" *" + REPORT + rb"\n\Z"
+                self.assertRegex(result.text.replace(b"\n.EXE", b".EXE"), ending, name)
                 # Thrown in a kernel, or at the end of a blit: clean-up ran.
                 assert_released_in_reverse(self, name, record.read_text(encoding="latin-1").splitlines())
 
@@ -388,19 +354,16 @@ class InterruptTest(unittest.TestCase):
             self.assertRegex(result.text, before + report, case)
 
 
-def keyed(command, ready, ready_file=None, delay=0.0, to_file=None, env=(), limit=10, keys=1):
-    """Runs command in a pseudo-terminal and presses Ctrl+C keys times, delay seconds after the terminal's text (or
-    ready_file, when given) first shows ready. The result: that text without control sequences and CRs (or with
-    to_file, the file's bytes), the exit status, None when the run is still going limit seconds after the key (it is
-    then ended), and the seconds from the key to the end."""
+def keyed(command, ready, delay=0.0, env=(), limit=10, keys=1):
+    """Runs command in a pseudo-terminal and presses Ctrl+C keys times, delay seconds after the terminal's text first
+    shows ready. The result: that text without control sequences and CRs, the exit status, None when the run is
+    still going limit seconds after the key (it is then ended), and the seconds from the key to the end."""
     pid, terminal = pty.fork()
     if pid == 0:
         # A second key would otherwise make the terminal discard output it has not passed on yet.
         attributes = termios.tcgetattr(0)
         attributes[3] |= termios.NOFLSH
         termios.tcsetattr(0, termios.TCSANOW, attributes)
-        if to_file:
-            os.dup2(os.open(to_file, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644), 1)
         os.execvpe(command[0], command, dict(os.environ, **dict(env)))
     seen, key_at, pressed, status, deadline = b"", None, None, None, time.time() + 120
     while status is None and time.time() < (pressed + limit if pressed else deadline):
@@ -409,11 +372,7 @@ def keyed(command, ready, ready_file=None, delay=0.0, to_file=None, env=(), limi
                 seen += os.read(terminal, 65536)
             except OSError:
                 pass
-        if ready_file is None:
-            shows = ready in re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", seen)
-        else:
-            shows = ready_file.exists() and ready in ready_file.read_bytes()
-        if key_at is None and shows:
+        if key_at is None and ready in re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", seen):
             key_at = time.time() + delay
         if pressed is None and key_at is not None and time.time() >= key_at:
             pressed = time.time()
@@ -438,8 +397,7 @@ def keyed(command, ready, ready_file=None, delay=0.0, to_file=None, env=(), limi
     # The terminal echoes the key; Wine's console may then draw the open line again from its start.
     shown = re.sub(rb"\^C", b"", re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", seen))
     shown = re.sub(rb"(?m)^([^\n]{10,})\1", rb"\1", shown)
-    return types.SimpleNamespace(text=Path(to_file).read_bytes() if to_file else shown, status=status,
-                                 seconds=ended - pressed if pressed else None)
+    return types.SimpleNamespace(text=shown, status=status, seconds=ended - pressed if pressed else None)
 
 
 @win32_only

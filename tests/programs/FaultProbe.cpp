@@ -1,6 +1,6 @@
 // Runs the failure its argument names inside the program's outermost frame, holding a resource whose release
 // it reports, so that tests see the exact report, the exit status and the clean-up:
-//   fault_probe read|write|intdiv|kernel|timed-divide|timed-convert|late-x87[-cleanup]|foreign|repeat|pages|
+//   fault_probe read|write|intdiv|late-x87[-cleanup]|foreign|
 //               raise HEX
 // or waits, with keys converted, for what ends the process: a key while it throws and catches without end
 // (throw-loop) or writes lines without end (write-loop), a fault on a second thread while it writes lines
@@ -10,12 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/RunState.h"
 #include "console/FailureReport.h"
 #include "console/OutputChannel.h"
-#include "measure/MorvitUtl.h"
-#include "measure/TimedSection.h"
-#include "platform/Fpu.h"
 
 void RaiseCode(uint32_t code);  // the platform's exception of that code, raised inside the platform
 void StartFaultingThread();     // a second thread that soon reads address 0
@@ -38,41 +34,6 @@ volatile int integerZero = 0;
 
 // The processor's own fault is wanted here, not the sanitizer's report of the same division.
 __attribute__((no_sanitize_undefined)) int DivideBy(int divisor) { return 7 / divisor; }
-
-// A timed test one counter tick long, of the given words per pass, passes and ticks per second.
-void TimedTest(uint32_t dwordCount, int32_t passes, int64_t frequency) {
-  RunState state{};
-  state.DwordCount = dwordCount;
-  state.Frequency = frequency;
-  platform::CurrentServices().queryCounter = [] {
-    static int64_t tick = 0;
-    return tick++;
-  };
-  BeginTest(state, "SysMem Read");
-  EndTest(state, passes);
-}
-
-// Faults of four kinds in turn, each caught here; after each the x87 unit must be as the program set it.
-void RepeatedFaults() {
-  int faults = 0, releases = 0, unclean = 0;
-  for (int i = 0; i < 300; ++i) {
-    try {
-      struct Counted {
-        int* releases;
-        ~Counted() { ++*releases; }
-      } counted{&releases};
-      if (i % 4 == 0) (void)*reinterpret_cast<volatile int*>(readAddress);
-      (void)(i % 4 == 3 ? platform::ConvertExtendedToInt64(1e19L) : platform::DivideExtended(i % 4 - 1, zero));
-    } catch (const Failure&) {
-      ++faults;
-    }
-    uint16_t environment[14];  // control, status and tag words first
-    asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(environment));
-    unclean += (environment[0] & ~0x40) != platform::kProgramControlWord || (environment[2] & 0x383F) ||
-               environment[4] != 0xFFFF;
-  }
-  Output().WriteLine(Format("faults %d releases %d unclean %d", faults, releases, unclean));
-}
 
 // Delayed x87 faults, raised at the fwait after the division that caused them. The first names the fwait's
 // place (its offset in the module, as a report gives a fault's). The second holds a clean-up in the frame
@@ -146,24 +107,13 @@ void Body() {
   if (mode == "read") Output().WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
   if (mode == "write") *reinterpret_cast<volatile int*>(writeAddress) = 1;
   if (mode == "intdiv") Output().WriteLine(std::to_string(DivideBy(integerZero)));
-  if (mode == "kernel") ReadDWords(reinterpret_cast<const void*>(readAddress), 4);
-  if (mode == "timed-divide") TimedTest(1, 1, 0);
-  if (mode == "timed-convert") TimedTest(0x1FFFFFFF, 0x7FFFFFFF, 1000000000);
   if (mode == "foreign") {
     // A fault inside the C runtime's code, whose frames cannot be unwound on Win32.
     size_t (*volatile length)(const char*) = std::strlen;
     Output().WriteLine(std::to_string(length(reinterpret_cast<const char*>(readAddress))));
   }
-  if (mode == "repeat") RepeatedFaults();
   if (mode == "late-x87") DelayedX87Fault();
   if (mode == "late-x87-cleanup") DelayedX87FaultBesideCleanUp();
-  // Buffers that were released give their address space back: 16 x 300 MiB exceed a 32-bit process's.
-  for (int i = 0; i < 16 && mode == "pages"; ++i) {
-    void* block = nullptr;
-    AllocPages(block, 300 << 20);
-    FreePages(block);
-  }
-  if (mode == "pages") Output().WriteLine("pages released");
   if (mode == "raise") RaiseCode(static_cast<uint32_t>(std::strtoul(argument.c_str(), nullptr, 16)));
 }
 

@@ -11,7 +11,9 @@ import unittest
 
 CENSUS = pathlib.Path(__file__).resolve().parents[2] / "cmake" / "check_instructions.py"
 
-# (case, function name, instructions, the reason the census must give, or None when it must pass)
+# (case, function name, instructions, the reason the census must give, or None when it must pass): what a
+# 486DX runs, then a row for each way the census finds what it lacks (by mnemonic, by two-byte opcode, by
+# register, undecodable bytes) and the data it skips.
 CASES = [
     ("486 integer and x87 code", "_f", """
         bswap %eax
@@ -22,15 +24,11 @@ CASES = [
         rep movsl
      """, None),
     ("CMOV", "_f", "cmovne %edx,%eax", "CMOVcc (P6)"),
-    ("FCMOV", "_f", "fcmovb %st(1),%st", "FCMOVcc (P6)"),
     ("FCOMIP", "_f", "fcomip %st(1),%st", "FCOMI/FUCOMI (P6)"),
-    ("FISTTP", "_f", "fisttpl (%eax)", "FISTTP (SSE3)"),
     ("CMPXCHG8B", "_f", "cmpxchg8b (%esi)", "CMPXCHG8B (Pentium)"),
     ("RDTSC", "_f", "rdtsc", "0F 31 opcode (not on the 486)"),
-    ("long NOP as padding", "_f", "nopl 0x0(%eax)", "0F 1F opcode (not on the 486)"),
     ("SSE register", "_f", "movd %eax,%xmm0", "MMX/SSE/AVX register"),
-    ("CPUID", "_f", "cpuid", "CPUID (Pentium, some late 486s)"),
-    ("RDRAND", "_f", "rdrand %eax", "RDRAND"),
+    ("CPUID, allowed nowhere", "_f", "cpuid", "CPUID (Pentium, some late 486s)"),
     ("CMOV bytes in the constructor list at the end of .text", "__CTOR_LIST__", ".byte 0x0f,0x44,0xc2", None),
     ("undecodable bytes in a function", "_f", ".byte 0xd6", "cannot be decoded"),
 ]

@@ -25,23 +25,17 @@ struct Captured {
   std::string text, events;
   size_t writes, failWrite;
   std::vector<int64_t> counter;
-  const char* lastText;
 } captured;
 
 // Runs step on a fresh channel over that standard output; returns what it raised ("Class: message").
 std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& step) {
-  captured = Captured{kind, "", "", 0, 0, {}, nullptr};
+  captured = Captured{kind, "", "", 0, 0, {}};
   platform::Services& services = platform::CurrentServices();
   services.openStandardOutput = [] { return platform::StandardOutput{true, captured.kind}; };
   services.writeStandardOutput = [](const char* bytes, size_t count) {
     captured.events += std::to_string(count) + " ";
     if (++captured.writes == captured.failWrite) return 112;
     captured.text.append(bytes, count);
-    // Another thread stops this one inside its first write, after the system took the bytes, and writes
-    // the last text.
-    const char* last = captured.lastText;
-    captured.lastText = nullptr;
-    if (last != nullptr) Output().WriteLast(last);
     return 0;
   };
   services.queryCounter = [] {
@@ -150,34 +144,6 @@ TEST(Output, WritesAndErrors) {
   }
 }
 
-// The last text written by a thread that stopped the program's: the finished bytes go out once, whether
-// they still wait in the buffer or a write of the stopped thread has them.
-TEST(Output, LastTextAfterTheFinishedBytes) {
-  const struct {
-    const char* name;
-    StreamKind kind;
-    bool stoppedInWrite;
-    std::vector<Step> statements;
-    const char* last;
-    std::string text;
-  } cases[] = {
-      {"buffered line", StreamKind::Disk, false, Steps("done", kEndLine), "report\r\n", "done\r\nreport\r\n"},
-      {"inside a console's statement write", StreamKind::Character, true, Steps("line", kEndLine), "report\r\n",
-       "line\r\nreport\r\n"},
-      {"nothing written yet", StreamKind::Disk, false, Steps(), "report\r\n", "report\r\n"},
-  };
-  for (const auto& c : cases) {
-    Capture(c.kind, [&](OutputChannel& out) {
-      captured.lastText = c.stoppedInWrite ? c.last : nullptr;
-      Perform(out, c.statements);
-      if (!c.stoppedInWrite) out.WriteLast(c.last);
-      // The stopped thread never goes on: what it left in the buffer is not the test's.
-      out.Reset();
-    });
-    EXPECT_EQ(captured.text, c.text) << c.name;
-  }
-}
-
 TEST(TimedSection, ReportLines) {
   const std::string warning =
       " ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount\r\n";
@@ -201,7 +167,6 @@ TEST(TimedSection, ReportLines) {
       {"one pass is counted in 32 bits", 1, 0x20000000, 1, 0, 1, 0, "  1.0000  -2147483648  -2147M  -2G\r\n", ""},
       {"a time wider than its field", 10, 250, 1000, 0, 10000, 0, "1000.0000         1000      0M   0G\r\n", ""},
       {"no tick between the counter reads", 10000000, 786432, 1000, 77, 77, 0, "", zeroDivide},
-      {"no tick and no passes", 10000000, 786432, 0, 77, 77, 0, "", invalidOp},
       {"no counter frequency", 0, 1, 1, 0, 5, 0, "", zeroDivide},
       {"a rate beyond 64 bits", 1000000000000000000, 1000, 1000, 0, 1, 0, "", invalidOp},
   };
