@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the style the repository writes down: clang-format (.clang-format) over the C++ sources,
-# clang-tidy's bug-finding families (.clang-tidy) over every translation unit of the native build,
+# clang-tidy's bug-finding families and naming convention (.clang-tidy) over every translation unit of the native
+# and Win32 builds,
 # clang's -Wcomma over the tests, flake8 (.flake8) over the Python, shellcheck over the shell scripts. Prints each
 # finding and exits non-zero when there is any. The builds' compile commands are configured when missing.
 set -euo pipefail
@@ -12,22 +13,12 @@ mapfile -t cpp < <(git ls-files '*.cpp' '*.h' '*.inc')
 echo "== clang-format: ${#cpp[@]} files"
 clang-format --dry-run -Werror "${cpp[@]}" || status=1
 
-[ -f build/native/compile_commands.json ] || cmake --preset native >/dev/null
-mapfile -t units < <(python3 -c '
-import json, os
-for entry in json.load(open("build/native/compile_commands.json")):
-    print(os.path.relpath(entry["file"]))' | sort -u)
-echo "== clang-tidy: ${#units[@]} translation units"
-# --quiet drops the counts of findings suppressed in system headers; findings in ours are errors.
-printf '%s\n' "${units[@]}" | xargs -P "$jobs" -n 1 clang-tidy -p build/native --quiet 2>/dev/null || status=1
-
-# Tests are written as plain statements: clang's -Wcomma over every C++ file of tests/ and fuzz/, read as each
-# build that compiles it reads it (defines, include folders: a file sees only the layers it may use). Win32 files
-# are read with clang's mingw-w64 target and their cross compiler's C++ headers, which clang does not find alone.
-for preset in fuzz win32; do
+# Each build's compile commands, configured when missing. Win32 files are read with clang's mingw-w64 target and
+# their cross compiler's C++ headers, which clang does not find alone.
+for preset in native fuzz win32; do
   [ -f "build/$preset/compile_commands.json" ] || cmake --preset "$preset" >/dev/null
 done
-mapfile -t comma_checks < <(python3 - <<'END'
+mapfile -t checks < <(python3 - <<'END'
 import functools, json, os, shlex, subprocess
 
 
@@ -38,18 +29,36 @@ def mingw_target(compiler):
     return ["--target=i686-w64-mingw32", "-nostdinc++"] + ["-isystem" + folder for folder in folders]
 
 
-checks = set()
+tidy, comma = set(), set()
 for build in ("native", "fuzz", "win32"):
     for entry in json.load(open(f"build/{build}/compile_commands.json")):
         source, command = os.path.relpath(entry["file"]), shlex.split(entry["command"])
+        if not source.endswith(".cpp"):
+            continue
+        target = mingw_target(command[0]) if build == "win32" else []
+        # clang-tidy reads the native and the Win32 build: the platform halves, the double and the probes differ.
+        if build != "fuzz":
+            extra = ["--extra-arg-before=" + arg for arg in target[:1]] + ["--extra-arg=" + arg for arg in target[1:]]
+            tidy.add(shlex.join(["clang-tidy", "-p", "build/" + build, "--quiet", *extra, source]))
+        # Tests are written as plain statements: clang's -Wcomma over every C++ file of tests/ and fuzz/, read as
+        # each build that compiles it reads it (defines, include folders: a file sees only the layers it may use).
         if source.startswith(("tests/", "fuzz/")):
-            target = mingw_target(command[0]) if build == "win32" else []
             flags = [arg for arg in command if arg.startswith(("-I", "-D", "-std="))]
-            checks.add(shlex.join(["clang++", *target, *flags, "-fsyntax-only", "-Wno-everything", "-Wcomma",
-                                   "-Werror=comma", source]))
-print("\n".join(sorted(checks)))
+            comma.add(shlex.join(["clang++", *target, *flags, "-fsyntax-only", "-Wno-everything", "-Wcomma",
+                                  "-Werror=comma", source]))
+for kind, lines in (("tidy", tidy), ("comma", comma)):
+    for line in sorted(lines):
+        print(kind, line)
 END
 )
+mapfile -t tidy_checks < <(printf '%s\n' "${checks[@]}" | sed -n 's/^tidy //p')
+mapfile -t comma_checks < <(printf '%s\n' "${checks[@]}" | sed -n 's/^comma //p')
+
+echo "== clang-tidy: ${#tidy_checks[@]} translation units of the native and Win32 builds"
+[ "${#tidy_checks[@]}" -gt 0 ] || status=1
+# --quiet drops the counts of findings suppressed in system headers; findings in ours are errors.
+printf '%s\n' "${tidy_checks[@]}" | xargs -d '\n' -P "$jobs" -I {} sh -c '{} 2>/dev/null' || status=1
+
 echo "== clang -Wcomma: ${#comma_checks[@]} compilations of test files"
 [ "${#comma_checks[@]}" -gt 0 ] || status=1
 for check in "${comma_checks[@]}"; do

@@ -5,7 +5,8 @@
 #
 # Starts an Xvfb of its own on a free display number, uses (and on first use creates) the Wine
 # prefix DIR, silences Wine's own diagnostics, passes standard input and output through untouched and
-# exits with the program's exit status. Only the Xvfb it started is stopped.
+# exits with the program's exit status. Only the Xvfb it started is stopped. On a host that cannot execute 32-bit
+# programs (scripts/host32.sh) it says so and exits with 69 before starting anything.
 # With --display it starts no Xvfb and runs the program on that existing X display, for example a
 # desktop's real screen; --screen then has no effect.
 set -u
@@ -25,6 +26,13 @@ if [ $# -lt 1 ]; then
   echo "usage: wine-run.sh [--prefix DIR] [--screen WxHxD | --display DISPLAY] PROGRAM.EXE [ARGS...]" >&2
   exit 2
 fi
+# shellcheck source=scripts/host32.sh
+. "$(dirname "$0")/host32.sh"
+if ! host_runs_32bit; then
+  explain_no_32bit wine-run.sh "run $1 on a Windows PC"
+  exit "$host32_unavailable"
+fi
+
 [ -n "$prefix" ] || prefix="${XDG_CACHE_HOME:-$HOME/.cache}/morvit-wineprefix"
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
