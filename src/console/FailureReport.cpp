@@ -3,6 +3,7 @@
 #include <new>
 
 #include "console/OutputChannel.h"
+#include "console/Text.h"
 #include "platform/Fault.h"
 #include "platform/Fpu.h"
 #include "platform/Platform.h"
@@ -32,7 +33,7 @@ std::string FailureReportText(const Failure& failure) {
   const std::string& message = failure.Message();
   const char* stop = (!message.empty() && message.back() != '.') ? "." : "";
   std::string text = "Exception " + failure.ClassName() + " in module " + moduleName + " at " +
-                     Format("%08X", static_cast<unsigned>(offset)) + ".\n" + message + stop;
+                     HexText(static_cast<uint32_t>(offset)) + ".\n" + message + stop;
   if (text.size() > kMaxReportLength) text.resize(kMaxReportLength);
   return text;
 }
