@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "display/DirectDraw.h"
+#include "display/DirectDrawRecords.h"
 
 namespace morvit {
 
