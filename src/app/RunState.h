@@ -29,7 +29,7 @@ struct RunState {
   // description, whose lpSurface the video-memory tests use.
   DDSURFACEDESC2 SurfaceDesc;
   // The latest DirectDraw result: written by the device and surface steps (display/Surfaces.cpp) and by
-  // TestBlt (display/BlitTests.cpp).
+  // TestBlt (display/BlitMeasurements.cpp).
   HRESULT LastResult;
   // Performance-counter ticks per second: written by RunBenchmark once, after the device listing.
   int64_t Frequency;
