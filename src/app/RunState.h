@@ -8,8 +8,8 @@
 
 namespace morvit {
 
-// Each field says who writes it; everyone else only reads it. The whole record is zeroed by RunBenchmark
-// first.
+// RunBenchmark zeroes the whole record first; after that each field has the writers named beside it, and
+// every other user only reads it.
 struct RunState {
   // Settings, written only by ReadSettings (app/CommandLine.cpp) and final once it returns.
   bool PerfTests;      // false under /I
