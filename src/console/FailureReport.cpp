@@ -28,7 +28,8 @@ std::string FailureReportText(const Failure& failure) {
   platform::ModuleInfo module = platform::ModuleOfAddress(
       reinterpret_cast<const void*>(failure.Location()));  // NOLINT(performance-no-int-to-ptr): a code address
   std::string moduleName = module.found ? module.fileName : platform::ProgramFileName();
-  // The offset inside the module; an address outside every module is shown as it is.
+  // The offset inside the module; an address outside every module is shown as it is (its low 32 bits in a
+  // 64-bit build).
   uintptr_t offset = module.found ? failure.Location() - module.base : failure.Location();
   const std::string& message = failure.Message();
   const char* stop = (!message.empty() && message.back() != '.') ? "." : "";
