@@ -9,7 +9,7 @@
 
 #include "app/CommandLine.h"
 #include "app/RunState.h"
-#include "measure/MorvitUtl.h"
+#include "measure/ProgramArguments.h"
 
 namespace {
 

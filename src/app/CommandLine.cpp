@@ -4,6 +4,7 @@
 #include "console/OutputChannel.h"
 #include "display/DeviceSelection.h"
 #include "measure/MorvitUtl.h"
+#include "measure/ProgramArguments.h"
 
 namespace morvit {
 

@@ -4,7 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/RunBenchmark.h"
 #include "console/FailureReport.h"
-#include "measure/MorvitUtl.h"
+#include "measure/ProgramArguments.h"
 #include "platform/Platform.h"
 
 int main(int argc, char** argv) {

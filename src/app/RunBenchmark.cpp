@@ -5,11 +5,11 @@
 #include "app/CommandLine.h"
 #include "app/RunState.h"
 #include "console/OutputChannel.h"
-#include "display/BlitTests.h"
+#include "display/BlitMeasurements.h"
 #include "display/ComReference.h"
 #include "display/DeviceList.h"
 #include "display/Surfaces.h"
-#include "measure/MemoryTests.h"
+#include "measure/MemoryTestGroups.h"
 #include "platform/Platform.h"
 
 namespace morvit {

@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 
+#include "console/Text.h"  // the messages are built with Format
 #include "platform/Fault.h"
 
 namespace morvit {
@@ -35,9 +36,6 @@ class Failure : public std::exception {
 
 // The class of every failure the program's own checks raise.
 inline constexpr const char* kExceptionClass = "Exception";
-
-// printf-style formatting into a std::string.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Throws a Failure located at the caller's return address.
 [[noreturn]] void Raise(const char* className, std::string message, int32_t errorNumber = 0);

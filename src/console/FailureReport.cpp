@@ -3,6 +3,7 @@
 #include <new>
 
 #include "console/OutputChannel.h"
+#include "console/Text.h"
 #include "platform/Fault.h"
 #include "platform/Fpu.h"
 #include "platform/Platform.h"
@@ -27,12 +28,13 @@ std::string FailureReportText(const Failure& failure) {
   platform::ModuleInfo module = platform::ModuleOfAddress(
       reinterpret_cast<const void*>(failure.Location()));  // NOLINT(performance-no-int-to-ptr): a code address
   std::string moduleName = module.found ? module.fileName : platform::ProgramFileName();
-  // The offset inside the module; an address outside every module is shown as it is.
+  // The offset inside the module; an address outside every module is shown as it is (its low 32 bits in a
+  // 64-bit build).
   uintptr_t offset = module.found ? failure.Location() - module.base : failure.Location();
   const std::string& message = failure.Message();
   const char* stop = (!message.empty() && message.back() != '.') ? "." : "";
   std::string text = "Exception " + failure.ClassName() + " in module " + moduleName + " at " +
-                     Format("%08X", static_cast<unsigned>(offset)) + ".\n" + message + stop;
+                     HexText(static_cast<uint32_t>(offset)) + ".\n" + message + stop;
   if (text.size() > kMaxReportLength) text.resize(kMaxReportLength);
   return text;
 }

@@ -68,11 +68,6 @@ class OutputChannel {
 // The process-wide channel.
 OutputChannel& Output();
 
-// The characters of a fixed-point real with the given number of decimals, computed in 80-bit extended
-// precision: the magnitude is first rounded to 17 significant decimal places (ties to even), then
-// half up to the requested decimals.
-std::string RealText(long double value, int32_t decimals);
-
 // The message of an EInOutError with the given error number.
 std::string IoErrorMessage(int32_t errorNumber);
 

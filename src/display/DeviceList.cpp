@@ -6,6 +6,7 @@
 
 #include "console/Failure.h"
 #include "console/OutputChannel.h"
+#include "console/Text.h"
 #include "display/DirectDrawLibrary.h"
 #include "platform/Platform.h"
 

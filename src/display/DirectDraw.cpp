@@ -1,6 +1,6 @@
 #include "display/DirectDraw.h"
 
-#include <cstdio>
+#include "console/Text.h"
 
 namespace morvit {
 
@@ -138,9 +138,7 @@ const char* ResultMessage(HRESULT result) {
 
 std::string ResultText(HRESULT result) {
   if (result == 0) return "OK";
-  char digits[12];
-  std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(result));
-  return std::string(digits) + "h " + ResultMessage(result);
+  return HexText(static_cast<uint32_t>(result)) + "h " + ResultMessage(result);
 }
 
 }  // namespace morvit

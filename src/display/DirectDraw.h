@@ -1,103 +1,19 @@
 #pragma once
-// Our own declarations of the parts of DirectDraw 7 (ddraw.dll) the benchmark uses, laid out exactly
-// as the platform publishes them: record layouts, flag values, and the IDirectDraw7 and
-// IDirectDrawSurface7 vtables in their published order, up to the last method called. On Windows the
-// objects behind them are ddraw.dll's own; elsewhere they come from a test double.
+// Our own declarations of the parts of DirectDraw 7 (ddraw.dll) the benchmark calls, laid out exactly
+// as the platform publishes them: the IDirectDraw7 and IDirectDrawSurface7 vtables in their published
+// order, up to the last method called, with the flags of those calls, the entry points and the text of
+// result codes. On Windows the objects behind them are ddraw.dll's own; elsewhere they come from a test
+// double. The records they exchange are in DirectDrawRecords.h.
 
-#include <cstdint>
 #include <string>
 
+#include "display/DirectDrawRecords.h"
 #include "platform/CallingConvention.h"
 
 namespace morvit {
 
-using HRESULT = int32_t;
-using DWORD = uint32_t;
-using LONG = int32_t;
-using BOOL = int32_t;
-using ULONG = uint32_t;
-
-constexpr HRESULT DD_OK = 0;
-constexpr HRESULT DDERR_WASSTILLDRAWING = static_cast<HRESULT>(0x8876021Cu);
-constexpr HRESULT DDERR_SURFACEBUSY = static_cast<HRESULT>(0x887601AEu);
-constexpr HRESULT DDERR_NOTLOCKED = static_cast<HRESULT>(0x88760248u);
-constexpr HRESULT DDERR_GENERIC = static_cast<HRESULT>(0x80004005u);
-constexpr HRESULT DDERR_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
-
-// Only the sign bit tells failure from success.
-constexpr bool Failed(HRESULT result) { return result < 0; }
-
-struct GUID {
-  uint32_t Data1;
-  uint16_t Data2;
-  uint16_t Data3;
-  uint8_t Data4[8];
-};
-static_assert(sizeof(GUID) == 16, "GUID is 16 bytes");
-
 // {15E65EC0-3B9C-11D2-B92F-00609797EA5B}
 constexpr GUID IID_IDirectDraw7 = {0x15E65EC0, 0x3B9C, 0x11D2, {0xB9, 0x2F, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
-
-struct RECT {
-  LONG left, top, right, bottom;
-};
-
-struct DDCOLORKEY {
-  DWORD dwColorSpaceLowValue;
-  DWORD dwColorSpaceHighValue;
-};
-
-struct DDPIXELFORMAT {
-  DWORD dwSize;
-  DWORD dwFlags;
-  DWORD dwFourCC;
-  DWORD dwRGBBitCount;
-  DWORD dwRBitMask;
-  DWORD dwGBitMask;
-  DWORD dwBBitMask;
-  DWORD dwRGBAlphaBitMask;
-};
-
-struct DDSCAPS2 {
-  DWORD dwCaps;
-  DWORD dwCaps2;
-  DWORD dwCaps3;
-  DWORD dwCaps4;
-};
-
-struct DDSURFACEDESC2 {
-  DWORD dwSize;
-  DWORD dwFlags;
-  DWORD dwHeight;
-  DWORD dwWidth;
-  LONG lPitch;  // a union with dwLinearSize in the platform's header
-  DWORD dwBackBufferCount;
-  DWORD dwMipMapCount;
-  DWORD dwAlphaBitDepth;
-  DWORD dwReserved;
-  void* lpSurface;
-  DDCOLORKEY ddckCKDestOverlay;
-  DDCOLORKEY ddckCKDestBlt;
-  DDCOLORKEY ddckCKSrcOverlay;
-  DDCOLORKEY ddckCKSrcBlt;
-  DDPIXELFORMAT ddpfPixelFormat;
-  DDSCAPS2 ddsCaps;
-  DWORD dwTextureStage;
-};
-// The size the platform checks in dwSize; a 64-bit build only talks to the test double.
-constexpr DWORD kSurfaceDescSize = 124;
-static_assert(sizeof(void*) != 4 || sizeof(DDSURFACEDESC2) == kSurfaceDescSize, "DDSURFACEDESC2 is 124 bytes");
-
-constexpr DWORD DDSD_CAPS = 0x1;
-constexpr DWORD DDSD_HEIGHT = 0x2;
-constexpr DWORD DDSD_WIDTH = 0x4;
-constexpr DWORD DDSD_PITCH = 0x8;
-constexpr DWORD DDSD_LPSURFACE = 0x800;
-constexpr DWORD DDSD_PIXELFORMAT = 0x1000;
-
-constexpr DWORD DDSCAPS_OFFSCREENPLAIN = 0x40;
-constexpr DWORD DDSCAPS_PRIMARYSURFACE = 0x200;
-constexpr DWORD DDSCAPS_SYSTEMMEMORY = 0x800;
 
 constexpr DWORD DDSCL_NORMAL = 0x8;
 constexpr DWORD DDLOCK_WAIT = 0x1;

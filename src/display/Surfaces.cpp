@@ -5,6 +5,7 @@
 #include "app/RunState.h"
 #include "console/Failure.h"
 #include "console/OutputChannel.h"
+#include "console/Text.h"
 #include "display/DeviceList.h"
 #include "display/DirectDrawLibrary.h"
 #include "measure/MorvitUtl.h"
@@ -89,8 +90,7 @@ bool LockPrimary(RunState& state, IDirectDrawSurface7* primary) {
   out.WriteInt(state.SurfaceDesc.lPitch);
   out.EndLineAndCheck();
   out.WriteZText("  Virtual Address: ");
-  out.WriteLine(
-      Format("%08llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(state.SurfaceDesc.lpSurface))));
+  out.WriteLine(HexText(reinterpret_cast<uintptr_t>(state.SurfaceDesc.lpSurface)));
   return true;
 }
 

@@ -10,7 +10,7 @@
 
 #include "app/RunState.h"
 #include "console/OutputChannel.h"
-#include "measure/MemoryTests.h"
+#include "measure/MemoryTestGroups.h"
 #include "platform/Platform.h"
 
 namespace morvit {

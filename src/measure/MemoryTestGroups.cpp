@@ -1,4 +1,4 @@
-#include "measure/MemoryTests.h"
+#include "measure/MemoryTestGroups.h"
 
 #include "app/RunState.h"
 #include "measure/MorvitUtl.h"

@@ -1,4 +1,4 @@
-#include "display/BlitTests.h"
+#include "display/BlitMeasurements.h"
 
 #include <cstring>
 

@@ -9,7 +9,7 @@
 
 #include "app/RunState.h"
 #include "console/OutputChannel.h"
-#include "display/BlitTests.h"
+#include "display/BlitMeasurements.h"
 #include "display/ComReference.h"
 #include "display/DirectDraw.h"
 #include "display/DirectDrawLibrary.h"
