@@ -1,5 +1,6 @@
 """Reads a saved run: the bytes as MORVIT writes them, then its lines in the order the program prints them."""
 
+import hashlib
 import re
 
 from .model import (BLIT_TESTS, MEMORY_TESTS, VIDEO_TESTS, Device, Ending, Failure, OpenedDevice, ReportError,
@@ -101,7 +102,9 @@ def read_run(path):
         raise ReportError("no such file") from None
     except OSError as error:
         raise ReportError("cannot read: %s" % (error.strerror or error)) from None
-    return run_from_bytes(data)
+    run = run_from_bytes(data)
+    run.sha256 = hashlib.sha256(data).hexdigest()
+    return run
 
 
 def run_from_bytes(data):

@@ -1,9 +1,8 @@
 import unittest
 from pathlib import Path
 
-from morvit_report.reading import parse_run
 from morvit_report.rendering import column_names, markdown_table, plain_table
-from morvit_report.tests.samples import COMPLETE, up_to
+from morvit_report.tests.samples import COMPLETE, compared, up_to
 
 ZERO_GUID = "{00000000-0000-0000-0000-000000000000}"
 # /W alone, the listed device opened by its GUID in lower case, and the first, untimed blit failed.
@@ -31,14 +30,14 @@ NAMES = [
 
 class RenderingTest(unittest.TestCase):
     def test_plain_table(self):
-        runs = [parse_run(text) for text in (COMPLETE, BLIT_FAILED, INFO_EARLY, CUT)]
+        runs = [("complete", COMPLETE, None), ("blit_failed", BLIT_FAILED, None), ("info", INFO_EARLY, None),
+                ("cut", CUT, None)]
         expected = (EXPECTED / "four-runs.txt").read_text()
-        self.assertEqual(plain_table(["complete", "blit_failed", "info", "cut"], runs), expected)
+        self.assertEqual(plain_table(compared(runs)), expected)
 
     def test_markdown_table(self):
-        runs = [parse_run(text) for text in (INFO_EARLY, CUT)]
         expected = (EXPECTED / "two-runs.md").read_text()
-        self.assertEqual(markdown_table(["info_early", "cut"], runs), expected)
+        self.assertEqual(markdown_table(compared([("info_early", INFO_EARLY, None), ("cut", CUT, None)])), expected)
 
     def test_column_names(self):
         for name, paths, expected in NAMES:
