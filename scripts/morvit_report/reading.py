@@ -180,9 +180,10 @@ class RunReader:
         number = self.cursor.number()
         match = self.cursor.take(pattern + RESULT, what)
         result = match.group("result")
+        # A code with the sign bit clear is a success, though it prints as a code: the run goes on after it.
         failed = result != "OK" and int(result[:8], 16) >= 0x80000000
         self.run.results.append(StepResult(line=number, step=step, result=result, failed=failed))
-        self.reached(step, can_end)
+        self.reached(step, can_end and failed)
         return match
 
     def timed_test(self, label):

@@ -7,8 +7,8 @@ from .grouping import SETTINGS, comparability_notes, count_name, settings_cells,
 from .model import SIDECAR_KEYS, TEST_LABELS
 
 RATE_HEADING = "Rate (MB/s)"
-MARKS = [("U", "unsteady: the runs' spread is over 5 %"), ("S", "short: a run took under 0.5 s"),
-         ("C", "cache-resident: one pass fits in the sidecar's Cache, so it measures the cache")]
+MARKS = [("U", "unsteady: the runs' spread is over 5 %"), ("S", "short: a run took under 0.5 s (see below)"),
+         ("C", "cache-resident: one pass fits in the sidecar's Cache, so the figure is the cache's")]
 
 
 def column_names(paths):
@@ -100,8 +100,7 @@ def table_model(comparison):
     notes = []
     shown = "".join(figure_marks(figure) for column in columns for figure in column.figures)
     used = [(mark, text) for mark, text in MARKS if mark in shown]
-    if used:
-        notes.append("Marks: " + "; ".join("%s %s" % pair for pair in used))
+    notes += ["%s  %s" % pair for pair in used]
     notes += short_notes(columns)
     notes += comparability_notes(comparison)
     endings = [(entry.name, ending_text(entry.run)) for column in columns for entry in column.entries

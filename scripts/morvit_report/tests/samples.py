@@ -24,9 +24,9 @@ def up_to(text, start):
 
 
 def repeat(text, factor):
-    """Another run of text whose every test took factor times as long (or its own factor, given a list): each report line's seconds scaled and
-    printed with 4 decimals, its rate the bytes over them truncated, M and G rounded as the program does,
-    and the short-time warning after the first line under 0.5 s, if any."""
+    """Another run of text whose every test took factor times as long (or its own factor, given a list):
+    each report line's seconds scaled and printed with 4 decimals, its rate the bytes over them truncated,
+    M and G rounded as the program does, and the short-time warning after the first line under 0.5 s."""
     run = parse_run(text)
     check_run(run)
     lines = text.split("\n")
