@@ -24,14 +24,14 @@ def chart_bytes(comparison, file_format):
     for i, column in enumerate(columns):
         color = "C%d" % (i % 10)
         ys, xs, ranges = [], [], [[], []]
-        for k, figure in enumerate(column.figures):
+        for k, test in enumerate(column.figures):
             # A logarithmic axis shows no zero or negative rate.
-            if figure.n and min(figure.rates) > 0:
-                median = figure.median / 1e6
+            if test.n and min(test.rates) > 0:
+                median = test.median / 1e6
                 ys.append(k - 0.4 + bar * (i + 0.5))
                 xs.append(median)
-                ranges[0].append(median - min(figure.rates) / 1e6)
-                ranges[1].append(max(figure.rates) / 1e6 - median)
+                ranges[0].append(median - min(test.rates) / 1e6)
+                ranges[1].append(max(test.rates) / 1e6 - median)
         values += [x - low for x, low in zip(xs, ranges[0])] + [x + high for x, high in zip(xs, ranges[1])]
         name = column.name
         spread = len(column.entries) > 1

@@ -44,7 +44,8 @@ def input_paths(arguments):
     paths = []
     for argument in arguments:
         if os.path.isdir(argument):
-            names = sorted(name for name in os.listdir(argument) if name.lower().endswith(".txt"))
+            names = sorted((name for name in os.listdir(argument) if name.lower().endswith(".txt")),
+                           key=lambda name: (name.lower(), name))
             paths += [os.path.join(argument, name) for name in names]
         else:
             paths.append(argument)
