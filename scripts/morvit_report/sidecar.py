@@ -65,6 +65,8 @@ def parse_sidecar(path, text):
         if name in seen:
             raise unusable("%s given again (first on line %d)" % (name, seen[name]))
         seen[name] = number
+        if not value:
+            continue  # left empty, as the template has it: not known
         if form == "number" and not NUMBER.fullmatch(value):
             raise unusable("%s must be a number, not %r" % (name, value[:60]))
         if form == "size":
