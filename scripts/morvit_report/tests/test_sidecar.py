@@ -1,7 +1,12 @@
+import re
 import unittest
+from pathlib import Path
 
 from morvit_report.model import ReportError
-from morvit_report.sidecar import parse_sidecar
+from morvit_report.sidecar import KEY_NAMES, parse_sidecar
+
+# The release's template, as the user gets it before filling it in.
+TEMPLATE = (Path(__file__).resolve().parents[3] / "docs" / "PC.INF").read_text()
 
 ALLOWED = ("the keys allowed: Machine, CPU, MHz, Board, Chipset, RAM, Cache, Card, Chip, VRAM, Bus, FastWrites, "
            "Driver, DirectX, OS, Refresh, Notes")
@@ -11,6 +16,7 @@ READ = [
     ("CR LF, a section line, comments, keys in any case",
      "[MORVIT]\r\n; the test PC\r\nmachine = K6-2\r\nMHZ=350\r\ncache=512kb\r\nCard=Voodoo3 | 2000\r\n",
      {"Machine": "K6-2", "MHz": "350", "Cache": "512 KB", "Card": "Voodoo3 | 2000"}),
+    ("the release's template, every value left empty", TEMPLATE, {}),
 ]
 
 # (name, text, message): each names the file and the line.
@@ -35,3 +41,6 @@ class SidecarTest(unittest.TestCase):
                 with self.assertRaises(ReportError) as raised:
                     parse_sidecar("PC.INF", text)
                 self.assertEqual(str(raised.exception), message)
+
+    def test_the_template_has_every_key_once(self):
+        self.assertEqual(re.findall(r"^(\w+)=", TEMPLATE, re.MULTILINE), KEY_NAMES)
