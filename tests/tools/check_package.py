@@ -59,7 +59,8 @@ check(len(listed) == len(CHECKSUMMED), "SHA256.TXT: %d lines, not %d" % (len(lis
 # Outside the comments, which name them.
 batch = b"\n".join(line for line in contents.get("RUNS.BAT", b"").splitlines() if not line.upper().startswith(b"REM"))
 for construct in NOT_FOR_COMMAND_COM:
-    check(not re.search(construct, batch, re.IGNORECASE), "RUNS.BAT uses %s, which COMMAND.COM lacks" % construct.decode())
+    check(not re.search(construct, batch, re.IGNORECASE),
+          "RUNS.BAT uses %s, which COMMAND.COM lacks" % construct.decode())
 
 print("%s: %d members, %d bytes" % (zip_path, len(names), os.path.getsize(zip_path)))
 for problem in problems:
