@@ -2,7 +2,9 @@
 # Writes the release as its users fetch it, morvit-VERSION.zip in dist/ (or the given folder):
 #   MORVIT.EXE  the exe of the win32 build, the one its tests ran; built first when there is none
 #   MORVIT.TXT  the user's guide, from docs/MORVIT.TXT.in
-#   SHA256.TXT  the SHA-256 checksums of the two
+#   PC.INF      the template of a PC's description for the companion script, from docs/PC.INF
+#   RUNS.BAT    runs MORVIT a given number of times into RUN1.TXT, RUN2.TXT, ..., from docs/RUNS.BAT
+#   SHA256.TXT  the SHA-256 checksums of the other four
 # The text files are ASCII with CR LF line ends and at most 78 columns, for Notepad and EDIT on old
 # Windows. The zip is the same bytes every time for the same sources: members in a fixed order, stored
 # uncompressed (no dependence on a compression library's version), all dated at the time of the last
@@ -31,30 +33,37 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 mkdir -p "$out"
 
-python3 - "$exe" docs/MORVIT.TXT.in "$version" "$SOURCE_DATE_EPOCH" "$out/morvit-$version.zip" <<'EOF'
+python3 - "$exe" "$version" "$SOURCE_DATE_EPOCH" "$out/morvit-$version.zip" <<'EOF'
 import hashlib
 import os
 import sys
 import time
 import zipfile
 
-exe_path, guide_path, version, epoch, zip_path = sys.argv[1:6]
+exe_path, version, epoch, zip_path = sys.argv[1:5]
 with open(exe_path, "rb") as f:
     exe = f.read()
-with open(guide_path, encoding="ascii") as f:
-    lines = f.read().replace("@VERSION@", version).splitlines()
-for number, line in enumerate(lines, 1):
-    if len(line) > 78:
-        sys.exit("package.sh: %s line %d has %d columns, over 78" % (guide_path, number, len(line)))
-guide = "".join(line + "\r\n" for line in lines).encode("ascii")
-checksums = "".join("%s  %s\r\n" % (hashlib.sha256(data).hexdigest(), name)
-                    for name, data in (("MORVIT.EXE", exe), ("MORVIT.TXT", guide))).encode("ascii")
+
+
+def text_file(path):
+    """The text as DOS reads it: CR LF line ends, the version filled in, no line over 78 columns."""
+    with open(path, encoding="ascii") as f:
+        lines = f.read().replace("@VERSION@", version).splitlines()
+    for number, line in enumerate(lines, 1):
+        if len(line) > 78:
+            sys.exit("package.sh: %s line %d has %d columns, over 78" % (path, number, len(line)))
+    return "".join(line + "\r\n" for line in lines).encode("ascii")
+
+
+members = [("MORVIT.EXE", exe), ("MORVIT.TXT", text_file("docs/MORVIT.TXT.in")),
+           ("PC.INF", text_file("docs/PC.INF")), ("RUNS.BAT", text_file("docs/RUNS.BAT"))]
+checksums = "".join("%s  %s\r\n" % (hashlib.sha256(data).hexdigest(), name) for name, data in members).encode("ascii")
 
 # Zip times are local times with no zone and no year before 1980; the UTC time stands for them.
 stamp = time.gmtime(max(int(epoch), 315532800))[:6]
 temporary = zip_path + ".tmp"
 with zipfile.ZipFile(temporary, "w", zipfile.ZIP_STORED) as archive:
-    for name, data in (("MORVIT.EXE", exe), ("MORVIT.TXT", guide), ("SHA256.TXT", checksums)):
+    for name, data in members + [("SHA256.TXT", checksums)]:
         member = zipfile.ZipInfo(name, stamp)
         member.create_system = 0  # MS-DOS: the attributes below are DOS ones
         member.external_attr = 0x20  # archive

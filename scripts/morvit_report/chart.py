@@ -1,11 +1,12 @@
-"""A bar chart of the rates: one group per test, one bar per run, on a logarithmic MB/s axis."""
+"""A bar chart of the rates: one group per test, one bar per column (a run, or a group's median with its
+min-max range), on a logarithmic MB/s axis."""
 
 import io
 
 from .model import TEST_LABELS, ReportError
 
 
-def chart_bytes(names, runs, file_format):
+def chart_bytes(comparison, file_format):
     """The chart as PNG or SVG bytes; the same runs give the same bytes."""
     try:
         import matplotlib
@@ -17,20 +18,29 @@ def chart_bytes(names, runs, file_format):
     from matplotlib.patches import Patch
 
     figure, axes = plt.subplots(figsize=(12, 8), dpi=100)
-    bar = 0.8 / len(runs)
+    columns = comparison.columns
+    bar = 0.8 / len(columns)
     values, legend = [], []
-    for i, (name, run) in enumerate(zip(names, runs)):
+    for i, column in enumerate(columns):
         color = "C%d" % (i % 10)
-        rates = {line.label: line.bytes_per_second / 1e6 for line in run.report_lines}
-        ys, xs = [], []
-        for k, label in enumerate(TEST_LABELS):
-            if rates.get(label, 0) > 0:  # a logarithmic axis shows no zero or negative rate
+        ys, xs, ranges = [], [], [[], []]
+        for k, test in enumerate(column.figures):
+            # A logarithmic axis shows no zero or negative rate.
+            if test.n and min(test.rates) > 0:
+                median = test.median / 1e6
                 ys.append(k - 0.4 + bar * (i + 0.5))
-                xs.append(rates[label])
-        values += xs
-        bars = axes.barh(ys, xs, height=bar * 0.9, color=color)
+                xs.append(median)
+                ranges[0].append(median - min(test.rates) / 1e6)
+                ranges[1].append(max(test.rates) / 1e6 - median)
+        values += [x - low for x, low in zip(xs, ranges[0])] + [x + high for x, high in zip(xs, ranges[1])]
+        name = column.name
+        spread = len(column.entries) > 1
+        bars = axes.barh(ys, xs, height=bar * 0.9, color=color, xerr=ranges if spread else None,
+                         error_kw={"ecolor": "black", "capsize": 2, "elinewidth": 1})
+        if spread:
+            name += " (median of %d, min-max)" % len(column.entries)
         legend.append(Patch(color=color, label=name if xs else name + " (no timed test)"))
-        if len(runs) <= 4:
+        if len(columns) <= 4:
             axes.bar_label(bars, labels=["%.0f" % x for x in xs], padding=3, fontsize=8)
     axes.set_xscale("log")
     if values:

@@ -64,6 +64,9 @@ def check_run(run):
         line.bytes = None
         if pass_bytes is not None and line.passes is not None:
             line.bytes = pass_bytes * line.passes
+        line.rate_low = line.rate_high = None
+        if line.bytes is not None:
+            line.rate_low, line.rate_high = rate_range(line.bytes, line.seconds)
         problems = line_problems(line)
         line.consistent = not problems
         line.problem = "; ".join(problems) if problems else None

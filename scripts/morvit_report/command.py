@@ -1,4 +1,4 @@
-"""The command line: reads every run, checks it, writes the files asked for, prints the table."""
+"""The command line: reads every run and its sidecar, checks it, writes the files asked for, prints the table."""
 
 import argparse
 import os
@@ -7,13 +7,16 @@ import sys
 from .chart import chart_bytes
 from .checking import check_run
 from .exporting import csv_text, json_text
+from .grouping import Entry, compare, comparability_notes
 from .model import ReportError
 from .reading import read_run
 from .rendering import column_names, markdown_table, plain_table
+from .sidecar import read_sidecar, sidecar_path
 from .writing import write_all
 
 # Exit statuses.
 AGREED, DISAGREED, UNUSABLE = 0, 1, 2
+SHORT_SHA256 = 12  # hex digits: enough to tell files apart in a forum post
 
 
 def chart_path(text):
@@ -28,17 +31,33 @@ def parse_arguments(argv):
     parser.add_argument("--json", metavar="PATH", help="write everything read from the runs as JSON")
     parser.add_argument("--chart", metavar="PATH.png|PATH.svg", type=chart_path,
                         help="write a bar chart of the rates, PNG or SVG by the extension")
-    parser.add_argument("--markdown", action="store_true", help="print the table as Markdown")
-    parser.add_argument("files", nargs="+", metavar="FILE", help="a saved MORVIT output")
+    parser.add_argument("--baseline", metavar="NAME", help="show the other columns as per cent changes from NAME")
+    table = parser.add_mutually_exclusive_group()
+    table.add_argument("--markdown", action="store_true", help="print the table as Markdown")
+    table.add_argument("--bbcode", action="store_true", help="print the table as a forum's [code] block")
+    parser.add_argument("files", nargs="+", metavar="FILE", help="a saved MORVIT output, or a folder of them")
     return parser.parse_args(argv)
 
 
-def main(argv):
-    """Does what the command line asks and returns the exit status; every unusable file is named on
-    standard error before giving up, and then no output file is written."""
-    args = parse_arguments(argv)
-    runs, bad = [], False
-    for path in args.files:
+def input_paths(arguments):
+    """The files named, a folder standing for its *.TXT files (either case) in name order."""
+    paths = []
+    for argument in arguments:
+        if os.path.isdir(argument):
+            names = sorted((name for name in os.listdir(argument) if name.lower().endswith(".txt")),
+                           key=lambda name: (name.lower(), name))
+            paths += [os.path.join(argument, name) for name in names]
+        else:
+            paths.append(argument)
+    return paths
+
+
+def read_entries(arguments):
+    """Every run with its sidecar; every unusable file or sidecar named on standard error, then None."""
+    paths = input_paths(arguments)
+    names = column_names(paths)
+    entries, sidecars, bad = [], {}, False
+    for name, path in zip(names, paths):
         try:
             run = read_run(path)
         except ReportError as error:
@@ -46,31 +65,70 @@ def main(argv):
             bad = True
             continue
         check_run(run)
-        runs.append(run)
-    if bad:
-        return UNUSABLE
+        found = sidecar_path(path)
+        if found is not None and found not in sidecars:
+            try:
+                sidecars[found] = read_sidecar(found)
+            except ReportError as error:
+                print("report: %s" % error, file=sys.stderr)
+                sidecars[found] = None
+                bad = True
+        entries.append(Entry(name=name, path=path, run=run, sidecar=sidecars.get(found)))
+    if not paths:
+        print("report: no *.TXT file in %s" % ", ".join(arguments), file=sys.stderr)
+        bad = True
+    return None if bad else entries
 
-    names = column_names(args.files)
+
+def bbcode(comparison, entries):
+    """The plain table in a [code] block, as forums keep its columns, with what makes it checkable."""
+    lines = sum(len(entry.run.report_lines) for entry in entries)
+    disagree = [(entry, line) for entry in entries for line in entry.run.report_lines if not line.consistent]
+    if disagree:
+        verdict = "%d of %d report lines do not agree: %s" % (len(disagree), lines, ", ".join(
+            "%s:%d" % (entry.name, line.line) for entry, line in disagree))
+    else:
+        verdict = "all %d report lines agree with their bytes and seconds" % lines
+    files = ["  %s  %s" % (entry.run.sha256[:SHORT_SHA256], entry.path) for entry in entries]
+    return "[code]\n%s\nFiles (short SHA-256):\n%s\nChecked: %s\n[/code]\n" % (
+        plain_table(comparison), "\n".join(files), verdict)
+
+
+def main(argv):
+    """Does what the command line asks and returns the exit status; every unusable file is named on
+    standard error before giving up, and then no output file is written."""
+    args = parse_arguments(argv)
+    entries = read_entries(args.files)
+    if entries is None:
+        return UNUSABLE
     try:
+        comparison = compare(entries, args.baseline)
         outputs = []
         if args.csv:
-            outputs.append((args.csv, csv_text(names, runs).encode()))
+            outputs.append((args.csv, csv_text(comparison).encode()))
         if args.json:
-            outputs.append((args.json, json_text(names, args.files, runs).encode()))
+            outputs.append((args.json, json_text(comparison).encode()))
         if args.chart:
-            outputs.append((args.chart, chart_bytes(names, runs, args.chart[-3:].lower())))
+            outputs.append((args.chart, chart_bytes(comparison, args.chart[-3:].lower())))
         write_all(outputs)
     except ReportError as error:
         print("report: %s" % error, file=sys.stderr)
         return UNUSABLE
 
     status = AGREED
-    for path, run in zip(args.files, runs):
-        for line in run.report_lines:
+    for entry in entries:
+        for line in entry.run.report_lines:
             if not line.consistent:
                 status = DISAGREED
-                print("report: %s:%d: %s: %s" % (path, line.line, line.label, line.problem), file=sys.stderr)
-    sys.stdout.write(markdown_table(names, runs) if args.markdown else plain_table(names, runs))
+                print("report: %s:%d: %s: %s" % (entry.path, line.line, line.label, line.problem), file=sys.stderr)
+    for note in comparability_notes(comparison):
+        print("report: %s" % note, file=sys.stderr)
+    if args.markdown:
+        sys.stdout.write(markdown_table(comparison))
+    elif args.bbcode:
+        sys.stdout.write(bbcode(comparison, entries))
+    else:
+        sys.stdout.write(plain_table(comparison))
     return status
 
 

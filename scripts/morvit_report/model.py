@@ -117,12 +117,17 @@ class ReportLine:
     bytes: Optional[int] = None
     consistent: Optional[bool] = None
     problem: Optional[str] = None
+    # The rates (bytes/s) the bytes give over any time that prints as the seconds; None where unbounded
+    # or the bytes are unknown.
+    rate_low: Optional[int] = None
+    rate_high: Optional[int] = None
 
     def to_json(self):
         return {"line": self.line, "label": self.label, "seconds": float(self.seconds),
                 "bytes_per_second": self.bytes_per_second, "megabytes": self.megabytes,
                 "gigabytes": self.gigabytes, "passes": self.passes, "bytes": self.bytes,
-                "consistent": self.consistent, "problem": self.problem}
+                "consistent": self.consistent, "problem": self.problem, "rate_low": self.rate_low,
+                "rate_high": self.rate_high}
 
 
 @dataclass
@@ -164,6 +169,7 @@ class Run:
     warning: Optional[TimeWarning] = None
     report_lines: List[ReportLine] = field(default_factory=list)
     ending: Ending = field(default_factory=Ending)
+    sha256: Optional[str] = None  # of the file as read; the file's JSON gives it, the run's own does not
 
     def to_json(self):
         return {"settings": self.settings.to_json(), "screen": self.screen.to_json(),
@@ -172,3 +178,34 @@ class Run:
                 "results": [result.to_json() for result in self.results],
                 "warning": None if self.warning is None else self.warning.to_json(),
                 "report_lines": [line.to_json() for line in self.report_lines], "ending": self.ending.to_json()}
+
+
+# The sidecar's keys with the form of each value: a number, a size with KB or MB, or text.
+SIDECAR_KEYS = [("Machine", "text"), ("CPU", "text"), ("MHz", "number"), ("Board", "text"), ("Chipset", "text"),
+                ("RAM", "size"), ("Cache", "size"), ("Card", "text"), ("Chip", "text"), ("VRAM", "size"),
+                ("Bus", "text"), ("FastWrites", "text"), ("Driver", "text"), ("DirectX", "text"), ("OS", "text"),
+                ("Refresh", "number"), ("Notes", "text")]
+
+
+def size_bytes(text):
+    """Bytes of a size as the sidecar keeps it, "512 KB" or "1.5 MB", in the 1024s makers state them in."""
+    number, unit = text.split()
+    return int(float(number) * (1024 if unit == "KB" else 1024 * 1024))
+
+
+@dataclass
+class Sidecar:
+    """What a run's PC is, as its sidecar file says: values by key as written, sizes as "N KB" or "N MB"."""
+    path: Optional[str] = None
+    values: dict = field(default_factory=dict)
+
+    def to_json(self):
+        document = {"path": self.path}
+        for key, form in SIDECAR_KEYS:
+            value = self.values.get(key)
+            if value is not None and form == "number":
+                value = float(value) if "." in value else int(value)
+            elif value is not None and form == "size":
+                value = size_bytes(value)
+            document[key.lower()] = value
+        return document

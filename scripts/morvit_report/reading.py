@@ -1,5 +1,6 @@
 """Reads a saved run: the bytes as MORVIT writes them, then its lines in the order the program prints them."""
 
+import hashlib
 import re
 
 from .model import (BLIT_TESTS, MEMORY_TESTS, VIDEO_TESTS, Device, Ending, Failure, OpenedDevice, ReportError,
@@ -101,7 +102,9 @@ def read_run(path):
         raise ReportError("no such file") from None
     except OSError as error:
         raise ReportError("cannot read: %s" % (error.strerror or error)) from None
-    return run_from_bytes(data)
+    run = run_from_bytes(data)
+    run.sha256 = hashlib.sha256(data).hexdigest()
+    return run
 
 
 def run_from_bytes(data):
@@ -177,9 +180,10 @@ class RunReader:
         number = self.cursor.number()
         match = self.cursor.take(pattern + RESULT, what)
         result = match.group("result")
+        # A code with the sign bit clear is a success, though it prints as a code: the run goes on after it.
         failed = result != "OK" and int(result[:8], 16) >= 0x80000000
         self.run.results.append(StepResult(line=number, step=step, result=result, failed=failed))
-        self.reached(step, can_end)
+        self.reached(step, can_end and failed)
         return match
 
     def timed_test(self, label):

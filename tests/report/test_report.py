@@ -2,6 +2,7 @@
 trouble. The package's own tests, beside it, cover the rest."""
 
 import csv
+import hashlib
 import json
 import re
 import struct
@@ -24,15 +25,20 @@ DOUBLE_RUNS = {
     "bltfail": (["3", "1", "2"], "surface 64 8 320 32\nfail Blt sysmem<primary 2 8876021C\n"),
 }
 
-# (name, input, more arguments, exit status, standard error, files written, the table's first line); {folder} is
-# where they are, {saved} the saved run.
+# (name, input, its sidecar input.INF or None, more arguments, exit status, standard error, files written, the
+# table's first line); {folder} is where they are, {saved} the saved run.
 TROUBLE = [
-    ("a line that does not agree", SAVED_RUN.replace(b"0.0310", b"0.0410"), ["--markdown"], 1,
+    ("a line that does not agree", SAVED_RUN.replace(b"0.0310", b"0.0410"), None, ["--markdown"], 1,
      "report: {folder}/input.txt:24: SysMem To VideoMem Blt: 247579012 bytes/s, but 7680000 bytes (30 passes) in "
      "0.0410 s give 187088915 to 187545787\n", ["r.csv"], "|  | input |"),
-    ("an unusable file beside a usable one", b"Read me\r\n", ["{saved}"], 2,
+    ("an unusable file beside a usable one", b"Read me\r\n", None, ["{saved}"], 2,
      "report: {folder}/input.txt: not MORVIT output: line 1 is 'Read me', not 'DirectDraw 7 Version'\n", [], ""),
-    ("an output that cannot be written", SAVED_RUN, ["--json", "{folder}/missing/r.json"], 2,
+    ("an unusable sidecar", SAVED_RUN, b"Machine=K6-2\r\nMHz=fast\r\n", [], 2,
+     "report: {folder}/input.INF:2: MHz must be a number, not 'fast'; the keys allowed: Machine, CPU, MHz, Board, "
+     "Chipset, RAM, Cache, Card, Chip, VRAM, Bus, FastWrites, Driver, DirectX, OS, Refresh, Notes\n", [], ""),
+    ("a baseline that is no column", SAVED_RUN, None, ["--baseline", "K6-2", "{saved}"], 2,
+     "report: --baseline 'K6-2' is no column; the columns: qword, input\n", [], ""),
+    ("an output that cannot be written", SAVED_RUN, None, ["--json", "{folder}/missing/r.json"], 2,
      "report: {folder}/missing/r.json: cannot write: No such file or directory\n", [], ""),
 ]
 
@@ -54,7 +60,11 @@ class ReportTest(unittest.TestCase):
                     expected.append([name, str(number), line.partition(" (Secs")[0]])
         done = self.report("--csv", folder + "/r.csv", "--json", folder + "/r.json", "--chart", folder + "/c.png",
                            *[folder + "/" + name + ".txt" for name in inputs])
-        self.assertEqual(done.stderr, "")
+        # Nothing on standard error but the notes of the settings that differ, which end the table too.
+        notes = [line for line in done.stdout.split("\n") if line.startswith("not alike: ")]
+        self.assertEqual(done.stderr, "".join("report: %s\n" % note for note in notes))
+        self.assertEqual([note.split()[2] for note in notes],
+                         ["Screen", "Pitch", "TestCount", "ReadCount", "BltToSysCount", "Switches"])
         self.assertEqual(done.returncode, 0)
         self.assertEqual(done.stdout.split("\n")[0].split(), list(inputs))
         rows = list(csv.reader(Path(folder, "r.csv").read_text().splitlines()))
@@ -66,9 +76,11 @@ class ReportTest(unittest.TestCase):
         self.assertEqual(png_header, (b"\x89PNG\r\n\x1a\n", 1200, 800))
 
     def test_trouble(self):
-        for name, data, args, status, stderr, written, table in TROUBLE:
+        for name, data, sidecar, args, status, stderr, written, table in TROUBLE:
             with self.subTest(name), tempfile.TemporaryDirectory() as folder:
                 Path(folder, "input.txt").write_bytes(data)
+                if sidecar is not None:
+                    Path(folder, "input.INF").write_bytes(sidecar)
                 Path(folder, "out").mkdir()
                 more = [arg.format(folder=folder, saved=SAVED_PATH) for arg in args]
                 done = self.report("--csv", folder + "/out/r.csv", *more, folder + "/input.txt")
@@ -76,6 +88,22 @@ class ReportTest(unittest.TestCase):
                 self.assertEqual(done.stderr, stderr.format(folder=folder))
                 self.assertEqual(sorted(path.name for path in Path(folder, "out").iterdir()), written)
                 self.assertEqual(done.stdout.partition("\n")[0], table)
+
+    def test_a_folder_of_repeats_for_a_forum(self):
+        folder = self.enterContext(tempfile.TemporaryDirectory())
+        Path(folder, "PC.INF").write_bytes(b"Machine=K6-2\r\n")
+        for name in ("RUN2.TXT", "run1.txt"):
+            Path(folder, name).write_bytes(SAVED_RUN)
+        Path(folder, "notes.doc").write_bytes(b"not a run")
+        done = self.report("--bbcode", folder)
+        short = hashlib.sha256(SAVED_RUN).hexdigest()[:12]
+        lines = done.stdout.split("\n")
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual([line.split() for line in lines[:2]], [["[code]"], ["K6-2"]])
+        self.assertIn(["Runs", "2"], [line.split() for line in lines])
+        self.assertEqual(lines[-6:], ["Files (short SHA-256):", "  %s  %s/run1.txt" % (short, folder),
+                                      "  %s  %s/RUN2.TXT" % (short, folder),
+                                      "Checked: all 18 report lines agree with their bytes and seconds", "[/code]", ""])
 
 
 if __name__ == "__main__":

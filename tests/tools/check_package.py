@@ -1,6 +1,6 @@
 """Checks the release zip as a user gets it: its members, in order, with 8.3 names and one fixed time; the
 text files ASCII with CR LF line ends and at most 78 columns; MORVIT.EXE the very exe the tests ran;
-SHA256.TXT right about the other two.
+SHA256.TXT right about the other four; RUNS.BAT free of what Windows 98's COMMAND.COM cannot run.
   check_package.py ZIP TESTED-EXE VERSION"""
 
 import hashlib
@@ -18,7 +18,11 @@ def check(fact, what):
         problems.append(what)
 
 
-MEMBERS = ["MORVIT.EXE", "MORVIT.TXT", "SHA256.TXT"]
+MEMBERS = ["MORVIT.EXE", "MORVIT.TXT", "PC.INF", "RUNS.BAT", "SHA256.TXT"]
+CHECKSUMMED = MEMBERS[:-1]
+TEXTS = MEMBERS[1:]
+# Command extensions of CMD.EXE that COMMAND.COM takes for errors or for other commands.
+NOT_FOR_COMMAND_COM = [rb"FOR /L", rb"SETLOCAL", rb"%~", rb"IF /I", rb"!\w+!", rb"CALL :", rb"GOTO :EOF"]
 check(os.path.basename(zip_path) == "morvit-%s.zip" % version, "zip name is not morvit-%s.zip" % version)
 with zipfile.ZipFile(zip_path) as archive:
     members = archive.infolist()
@@ -29,7 +33,7 @@ for name in names:
     check(re.fullmatch(r"[A-Z0-9_]{1,8}(\.[A-Z0-9_]{1,3})?", name), name + ": no 8.3 name in capitals")
 check(len({member.date_time for member in members}) == 1, "members with different times")
 
-for name in ("MORVIT.TXT", "SHA256.TXT"):
+for name in TEXTS:
     text = contents.get(name, b"")
     check(text.endswith(b"\r\n"), name + ": does not end with CR LF")
     check(all(byte < 128 for byte in text), name + ": not ASCII")
@@ -48,10 +52,15 @@ for line in contents.get("SHA256.TXT", b"").splitlines():
     check(match, "SHA256.TXT: no checksum line: %r" % line)
     if match:
         listed[match.group(2)] = match.group(1)
-for name in ("MORVIT.EXE", "MORVIT.TXT"):
+for name in CHECKSUMMED:
     actual = hashlib.sha256(contents.get(name, b"")).hexdigest().encode()
     check(listed.get(name.encode()) == actual, "SHA256.TXT: wrong or no checksum for " + name)
-check(len(listed) == 2, "SHA256.TXT: %d lines, not 2" % len(listed))
+check(len(listed) == len(CHECKSUMMED), "SHA256.TXT: %d lines, not %d" % (len(listed), len(CHECKSUMMED)))
+# Outside the comments, which name them.
+batch = b"\n".join(line for line in contents.get("RUNS.BAT", b"").splitlines() if not line.upper().startswith(b"REM"))
+for construct in NOT_FOR_COMMAND_COM:
+    check(not re.search(construct, batch, re.IGNORECASE),
+          "RUNS.BAT uses %s, which COMMAND.COM lacks" % construct.decode())
 
 print("%s: %d members, %d bytes" % (zip_path, len(names), os.path.getsize(zip_path)))
 for problem in problems:

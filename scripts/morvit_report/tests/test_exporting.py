@@ -1,58 +1,63 @@
 import json
 import unittest
+from pathlib import Path
 
-from morvit_report.checking import check_run
 from morvit_report.exporting import csv_text, json_text
-from morvit_report.reading import parse_run
-from morvit_report.tests.samples import COMPLETE, up_to
+from morvit_report.tests.samples import COMPLETE, compared, up_to
 
-RUN_KEYS = ["settings", "screen", "devices", "opened_device", "results", "warning", "report_lines", "ending"]
-# The keys of every object of the JSON output of a complete run and a cut one, in order: its readers rely on them.
-JSON_KEYS = [
-    ("a file", [0], ["name", "path"] + RUN_KEYS),
-    ("settings", [0, "settings"],
-     ["info_only", "test_count", "read_count", "blt_to_sys_count", "wait_after_blit", "qword_routines"]),
-    ("screen", [0, "screen"], ["width", "height", "bpp", "pitch", "address"]),
-    ("a device", [0, "devices", 0], ["number", "name", "description", "guid"]),
-    ("the opened device", [0, "opened_device"], ["guid", "number"]),
-    ("a step's result", [0, "results", 0], ["line", "step", "result", "failed"]),
-    ("the warning", [0, "warning"], ["line", "after"]),
-    ("a report line", [0, "report_lines", 0], ["line", "label", "seconds", "bytes_per_second", "megabytes",
-                                               "gigabytes", "passes", "bytes", "consistent", "problem"]),
-    ("the ending", [0, "ending"], ["complete", "kind", "last_step", "result", "failure"]),
-    ("a failure report", [1, "ending", "failure"], ["class", "module", "offset", "message", "line", "interrupted"]),
-]
+README = Path(__file__).resolve().parents[3] / "README.md"
+LISTING = "JSON keys (each path, and the keys of every object there, in order):\n\n"
+KEYS_COLUMN = 30  # where the keys begin on the README's lines, after the path
 
 # Ended before the pitch, so the bytes are unknown; the megabytes of SysMem Write do not agree.
 CUT = (up_to(COMPLETE, "SysMem Copy").replace("10690M", "10691M")
        + "Exception E in module m at 00000000.\nmessage\n")
 CSV = """\
-file,line,label,seconds,bytes_per_second,megabytes,gigabytes,passes,bytes,consistent
-cut,19,SysMem Read,0.0006,12528548123,12529,13,30,,true
-cut,21,SysMem Write,0.0007,10690423162,10691,11,30,,false
-cut,22,SysMem Copy,0.0008,9648241206,9648,10,30,,true
+file,line,label,seconds,bytes_per_second,megabytes,gigabytes,passes,bytes,consistent,group,short,suggested_count,\
+cache_resident,machine,cpu,mhz,board,chipset,ram,cache,card,chip,vram,bus,fastwrites,driver,directx,os,refresh,notes
+cut,19,SysMem Read,0.0006,12528548123,12529,13,30,,true,K6-2,true,50000,false,K6-2,,,,,,,,,,,,,,,,
+cut,21,SysMem Write,0.0007,10690423162,10691,11,30,,false,K6-2,true,42858,false,K6-2,,,,,,,,,,,,,,,,
+cut,22,SysMem Copy,0.0008,9648241206,9648,10,30,,true,K6-2,true,37500,false,K6-2,,,,,,,,,,,,,,,,
 """
 
 
-def at(document, path):
-    for key in path:
-        document = document[key]
-    return document
+def listed_keys():
+    """{path: keys} as the README lists them; a line without a path continues the one before."""
+    block = README.read_text().split(LISTING)[1].split("\n\n")[0]
+    listed, path = {}, None
+    for line in block.split("\n"):
+        if line[:KEYS_COLUMN].strip():
+            path = line[:KEYS_COLUMN].strip()
+            listed[path] = []
+        listed[path] += [key.strip() for key in line[KEYS_COLUMN:].split(",") if key.strip()]
+    return listed
 
 
-def checked(text):
-    run = parse_run(text)
-    check_run(run)
-    return run
+def written_keys(document, path=".", found=None):
+    """{path: [keys]} of every object in the document; every object at one path must have the same keys."""
+    found = {} if found is None else found
+    if isinstance(document, dict):
+        found.setdefault(path, set()).add(tuple(document))
+        for key, value in document.items():
+            written_keys(value, key if path == "." else path + "." + key, found)
+    elif isinstance(document, list):
+        for value in document:
+            written_keys(value, path + "[]", found)
+    return found
 
 
 class ExportingTest(unittest.TestCase):
-    def test_json_keys(self):
-        files = json.loads(json_text(["complete", "cut"], ["complete.txt", "cut.txt"],
-                                     [checked(COMPLETE), checked(CUT)]))["files"]
-        for name, path, keys in JSON_KEYS:
-            with self.subTest(name):
-                self.assertEqual(list(at(files, path)), keys)
+    def test_the_json_keys_are_the_ones_the_readme_lists(self):
+        # Every kind of object: a sidecar, a group of two, a failure report, and columns that are not alike.
+        no_qword = COMPLETE.replace("QWord Routines: TRUE", "QWord Routines: FALSE")
+        comparison = compared([("a", COMPLETE, "Machine=K6-2"), ("b", COMPLETE, "Machine=K6-2"), ("cut", CUT, None),
+                               ("w", no_qword, None)])
+        written = written_keys(json.loads(json_text(comparison)))
+        listed = listed_keys()
+        self.assertEqual(sorted(written), sorted(listed))
+        for path, keys in listed.items():
+            with self.subTest(path):
+                self.assertEqual(written.get(path), {tuple(keys)})
 
     def test_csv(self):
-        self.assertEqual(csv_text(["cut"], [checked(CUT)]), CSV)
+        self.assertEqual(csv_text(compared([("cut", CUT, "Machine=K6-2")])), CSV)

@@ -4,8 +4,13 @@ from morvit_report.model import ReportError
 from morvit_report.reading import parse_run, run_from_bytes
 from morvit_report.tests.samples import COMPLETE, up_to
 
+# A step that succeeded with a code other than zero, which prints as a code; the run goes on after it.
+SUCCESS_CODE = COMPLETE.replace("PrimarySurface: OK", "PrimarySurface: 00000001h Unrecognized Error")
+
 ENDINGS = [
     ("a complete run", COMPLETE,
+     {"complete": True, "kind": "complete", "last_step": "Primary.UnLock", "result": "OK", "failure": None}),
+    ("a step's success code other than OK", SUCCESS_CODE,
      {"complete": True, "kind": "complete", "last_step": "Primary.UnLock", "result": "OK", "failure": None}),
     ("a failure report after a whole line",
      up_to(COMPLETE, "SysMem Copy") + "Exception EAccess in module m at 000081EB.\nAccess violation\n",
@@ -22,6 +27,10 @@ REFUSED = [
      "line 4: not MORVIT output: expected 'QWord Routines: TRUE/FALSE', found 'QWORD Routines: TRUE'"),
     ("cut after a step that cannot end the run", up_to(COMPLETE, "  Resolution"),
      "line 17: the output stops after PrimarySurface, with neither 'Primary.UnLock' nor a failure report"),
+    ("cut after a step that succeeded with a code other than OK", up_to(SUCCESS_CODE, "PrimarySurface"),
+     "line 16: the output stops after PrimarySurface, with neither 'Primary.UnLock' nor a failure report"),
+    ("cut after a step that succeeded", up_to(COMPLETE, "SysMemSurface"),
+     "line 18: the output stops after SysMemSurface, with neither 'Primary.UnLock' nor a failure report"),
     ("cut between timed tests", up_to(COMPLETE, "SysMem Copy"),
      "line 22: the output stops after SysMem Copy, with neither 'Primary.UnLock' nor a failure report"),
     ("text after the last line", COMPLETE + "more\n", "line 33: not MORVIT output: text after 'Primary.UnLock'"),

@@ -1,9 +1,8 @@
 import unittest
 from pathlib import Path
 
-from morvit_report.reading import parse_run
 from morvit_report.rendering import column_names, markdown_table, plain_table
-from morvit_report.tests.samples import COMPLETE, up_to
+from morvit_report.tests.samples import COMPLETE, compared, repeat, up_to
 
 ZERO_GUID = "{00000000-0000-0000-0000-000000000000}"
 # /W alone, the listed device opened by its GUID in lower case, and the first, untimed blit failed.
@@ -23,6 +22,12 @@ CUT = (up_to(COMPLETE.replace(ZERO_GUID, "{12345678-0000-0000-0000-00000000ABCD}
 # The whole tables these runs give.
 EXPECTED = Path(__file__).resolve().parent / "fixtures"
 
+# (name, runs, a line of the Markdown table): a | in a cell would end it.
+MARKDOWN_CELLS = [
+    ("a column's name", [("pipe", COMPLETE, "Machine=K6|2")], "|  | K6\\|2 |"),
+    ("a sidecar's value", [("pipe", COMPLETE, "Card=Voodoo3 | 2000")], "| Card | Voodoo3 \\| 2000 |"),
+]
+
 NAMES = [
     ("file names without folder and extension", ["a/plain.txt", "b/qword.out"], ["plain", "qword"]),
     ("a name seen before gets its count", ["a/run.txt", "b/run.txt", "run"], ["run", "run (2)", "run (3)"]),
@@ -31,16 +36,48 @@ NAMES = [
 
 class RenderingTest(unittest.TestCase):
     def test_plain_table(self):
-        runs = [parse_run(text) for text in (COMPLETE, BLIT_FAILED, INFO_EARLY, CUT)]
+        runs = [("complete", COMPLETE, None), ("blit_failed", BLIT_FAILED, None), ("info", INFO_EARLY, None),
+                ("cut", CUT, None)]
         expected = (EXPECTED / "four-runs.txt").read_text()
-        self.assertEqual(plain_table(["complete", "blit_failed", "info", "cut"], runs), expected)
+        self.assertEqual(plain_table(compared(runs)), expected)
 
     def test_markdown_table(self):
-        runs = [parse_run(text) for text in (INFO_EARLY, CUT)]
         expected = (EXPECTED / "two-runs.md").read_text()
-        self.assertEqual(markdown_table(["info_early", "cut"], runs), expected)
+        self.assertEqual(markdown_table(compared([("info_early", INFO_EARLY, None), ("cut", CUT, None)])), expected)
+
+    def test_markdown_cells_holding_a_bar(self):
+        for name, runs, line in MARKDOWN_CELLS:
+            with self.subTest(name):
+                self.assertIn(line, markdown_table(compared(runs)).split("\n"))
+
+    def test_tables(self):
+        for name, runs, baseline, file in TABLES:
+            with self.subTest(name):
+                self.assertEqual(plain_table(compared(runs, baseline)), (EXPECTED / file).read_text())
 
     def test_column_names(self):
         for name, paths, expected in NAMES:
             with self.subTest(name):
                 self.assertEqual(column_names(paths), expected)
+
+
+# Runs of 30000 passes each: the saved run's times a thousand times over, each repeat with its own factors.
+LONG = COMPLETE.replace("TestCount = 30", "TestCount = 30000")
+K6 = "Machine=K6-2\nCPU=AMD K6-2\nMHz=350\nCache=512 KB\nCard=Voodoo3 2000\nBus=AGP 2x\n"
+P2 = "Machine=P2-400\nCPU=Pentium II\nMHz=400\nCache=64 KB\nCard=Voodoo3 2000\nBus=AGP 2x\n"
+K6_RUNS = [("RUN%d" % i, repeat(LONG, [1000 * f for f in factors]), K6) for i, factors in enumerate([
+    [1.00, 1.00, 1.00, 1.00, 1.00, 1.00, 1.00, 1.00, 1.00],
+    [1.02, 1.01, 1.03, 1.00, 1.01, 1.10, 1.02, 1.01, 1.00],
+    [1.01, 1.02, 1.01, 1.01, 1.02, 1.00, 1.01, 1.03, 1.02]], 1)]
+P2_RUNS = [("RUN%d" % i, repeat(LONG, [1000 * f for f in factors]), P2) for i, factors in enumerate([
+    [0.80, 0.95, 1.02, 0.70, 1.00, 1.05, 1.00, 1.00, 0.90],
+    [0.81, 0.96, 1.03, 0.71, 1.01, 1.06, 1.01, 1.01, 0.91],
+    [0.80, 0.97, 1.04, 0.72, 1.02, 1.07, 1.02, 1.02, 0.92]], 1)]
+NO_QWORD = LONG.replace("QWord Routines: TRUE", "QWord Routines: FALSE")
+
+# (name, runs, baseline, the file of the whole table).
+TABLES = [
+    ("two PCs of three runs against a baseline", K6_RUNS + P2_RUNS, "K6-2", "two-pcs.txt"),
+    ("a machine in two settings, one run of them alone, a run without sidecar",
+     K6_RUNS[:2] + [("RUN3", repeat(NO_QWORD, 1000), K6), ("lone", COMPLETE, None)], "K6-2 /W", "settings.txt"),
+]

@@ -1,10 +1,15 @@
+import errno
 import os
 import tempfile
 import unittest
 from pathlib import Path
+from unittest import mock
 
 from morvit_report.model import ReportError
 from morvit_report.writing import write_all
+
+# (name, what the first output's file held before, None for no file): the second rename fails.
+SECOND_RENAME_FAILS = [("the first output replaced a file", b"old"), ("the first output was a new file", None)]
 
 
 class WritingTest(unittest.TestCase):
@@ -30,3 +35,25 @@ class WritingTest(unittest.TestCase):
         self.addCleanup(os.umask, os.umask(0o027))
         write_all([(self.folder / "r.csv", b"new")])
         self.assertEqual((self.folder / "r.csv").stat().st_mode & 0o777, 0o640)
+
+    def test_a_failed_second_rename_leaves_the_first_output_as_it_was(self):
+        real_replace = os.replace
+        for name, old in SECOND_RENAME_FAILS:
+            with self.subTest(name), tempfile.TemporaryDirectory() as folder:
+                first = Path(folder, "r.csv")
+                if old is not None:
+                    first.write_bytes(old)
+                renames = []
+
+                def replace(source, target):
+                    renames.append(target)
+                    if len(renames) == 2:
+                        raise OSError(errno.EACCES, "Permission denied")
+                    real_replace(source, target)
+
+                with mock.patch("morvit_report.writing.os.replace", replace), self.assertRaises(ReportError) as raised:
+                    write_all([(first, b"new"), (Path(folder, "r.json"), b"{}")])
+                self.assertEqual(str(raised.exception), "%s/r.json: cannot write: Permission denied" % folder)
+                self.assertEqual(os.listdir(folder), [] if old is None else ["r.csv"])
+                if old is not None:
+                    self.assertEqual(first.read_bytes(), old)
