@@ -28,12 +28,13 @@ explain_no_32bit() {
     echo "$name: this host cannot execute 32-bit x86 Linux programs, so Wine cannot start MORVIT.EXE here."
     if [ "${MORVIT_HOST_32BIT:-}" = no ]; then
       echo "  (MORVIT_HOST_32BIT=no forces this answer.)"
-    elif [ ! -e /lib/ld-linux.so.2 ]; then
-      echo "  The 32-bit C library is missing (/lib/ld-linux.so.2): scripts/install-deps.sh installs it."
-    else
+    fi
+    if [ -e /lib/ld-linux.so.2 ]; then
       echo "  How to see it: '/lib/ld-linux.so.2 --version' fails with \"Exec format error\"; the kernel log"
       echo "  (dmesg) says \"IA-32 emulation off\" when the kernel was booted with ia32_emulation=off, and WSL1"
       echo "  never runs 32-bit Linux programs."
+    else
+      echo "  The 32-bit C library is missing (/lib/ld-linux.so.2): scripts/install-deps.sh installs it."
     fi
     echo "  What to do: $what;"
     echo "  or use a Linux that runs 32-bit programs (WSL2, a kernel with IA-32 emulation on)."

@@ -12,7 +12,10 @@ ROOT = Path(__file__).resolve().parents[2]
 CANNOT = dict(os.environ, MORVIT_HOST_32BIT="no")
 UNAVAILABLE = 69
 WHY = ["this host cannot execute 32-bit x86 Linux programs, so Wine cannot start MORVIT.EXE here.",
-       "  (MORVIT_HOST_32BIT=no forces this answer.)"]
+       "  (MORVIT_HOST_32BIT=no forces this answer.)",
+       "  How to see it: '/lib/ld-linux.so.2 --version' fails with \"Exec format error\"; the kernel log",
+       "  (dmesg) says \"IA-32 emulation off\" when the kernel was booted with ia32_emulation=off, and WSL1",
+       "  never runs 32-bit Linux programs."]
 OTHER_LINUX = "  or use a Linux that runs 32-bit programs (WSL2, a kernel with IA-32 emulation on)."
 
 
@@ -22,7 +25,7 @@ def run(command):
 
 
 def explanation(name, what):
-    lines = [name + ": " + WHY[0], WHY[1], "  What to do: %s;" % what, OTHER_LINUX]
+    lines = [name + ": " + WHY[0]] + WHY[1:] + ["  What to do: %s;" % what, OTHER_LINUX]
     return "".join(line + "\n" for line in lines)
 
 
