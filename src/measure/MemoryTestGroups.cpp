@@ -31,10 +31,10 @@ KernelArguments KernelArgumentsOf(const RunState& state) {
 
 // A key is thrown from any instruction of these three (platform/SafeCode.h): they hold nothing to clean
 // up, and stay out of line so that they keep their own place.
-#define PASS_LOOP __attribute__((noinline)) MORVIT_SAFE_CODE
+#define MORVIT_PASS_LOOP __attribute__((noinline)) MORVIT_SAFE_CODE
 
-PASS_LOOP void ReadTest(RunState& state, const char* label, const KernelArguments& kernel, const void* buffer,
-                        int32_t passes) {
+MORVIT_PASS_LOOP void ReadTest(RunState& state, const char* label, const KernelArguments& kernel, const void* buffer,
+                               int32_t passes) {
   BeginTest(state, label);
   if (kernel.qwords) {
     for (int32_t pass = 0; pass < passes; ++pass) ReadQWords(buffer, kernel.qwordCount);
@@ -44,8 +44,8 @@ PASS_LOOP void ReadTest(RunState& state, const char* label, const KernelArgument
   EndTest(state, passes);
 }
 
-PASS_LOOP void WriteTest(RunState& state, const char* label, const KernelArguments& kernel, void* buffer,
-                         int32_t passes) {
+MORVIT_PASS_LOOP void WriteTest(RunState& state, const char* label, const KernelArguments& kernel, void* buffer,
+                                int32_t passes) {
   BeginTest(state, label);
   if (kernel.qwords) {
     for (int32_t pass = 0; pass < passes; ++pass) WriteQWords(buffer, kernel.qwordCount, kernel.qwordFill);
@@ -55,8 +55,8 @@ PASS_LOOP void WriteTest(RunState& state, const char* label, const KernelArgumen
   EndTest(state, passes);
 }
 
-PASS_LOOP void CopyTest(RunState& state, const char* label, const KernelArguments& kernel, const void* source,
-                        void* destination, int32_t passes) {
+MORVIT_PASS_LOOP void CopyTest(RunState& state, const char* label, const KernelArguments& kernel, const void* source,
+                               void* destination, int32_t passes) {
   BeginTest(state, label);
   if (kernel.qwords) {
     for (int32_t pass = 0; pass < passes; ++pass) CopyQWords(source, destination, kernel.qwordCount);
