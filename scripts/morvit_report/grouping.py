@@ -223,7 +223,11 @@ def differences(columns):
     for i, setting in enumerate(SETTINGS):
         values = {}
         for column in columns:
-            value = settings_cells(column.entries[0].run)[i]
+            run = column.entries[0].run
+            value = settings_cells(run)[i]
+            # A run that printed its switches and has none differs from one with /Q: "-" there is a value.
+            if setting == "Switches" and value == "-" and run.settings.qword_routines is not None:
+                value = "none"
             if value != "-":
                 values.setdefault(value, []).append(column.name)
         if len(values) > 1:

@@ -28,6 +28,15 @@ MARKDOWN_CELLS = [
     ("a sidecar's value", [("pipe", COMPLETE, "Card=Voodoo3 | 2000")], "| Card | Voodoo3 \\| 2000 |"),
 ]
 
+NO_SWITCHES = (COMPLETE.replace("Wait after every blit: TRUE", "Wait after every blit: FALSE")
+               .replace("QWord Routines: TRUE", "QWord Routines: FALSE"))
+
+# (name, runs, a note under the plain table).
+NOTES = [
+    ("a run without switches beside one with them", [("plain", NO_SWITCHES, None), ("qword", COMPLETE, None)],
+     "not alike: Switches none in plain; /W /Q in qword"),
+]
+
 NAMES = [
     ("file names without folder and extension", ["a/plain.txt", "b/qword.out"], ["plain", "qword"]),
     ("a name seen before gets its count", ["a/run.txt", "b/run.txt", "run"], ["run", "run (2)", "run (3)"]),
@@ -49,6 +58,11 @@ class RenderingTest(unittest.TestCase):
         for name, runs, line in MARKDOWN_CELLS:
             with self.subTest(name):
                 self.assertIn(line, markdown_table(compared(runs)).split("\n"))
+
+    def test_notes(self):
+        for name, runs, note in NOTES:
+            with self.subTest(name):
+                self.assertIn(note, plain_table(compared(runs)).split("\n"))
 
     def test_tables(self):
         for name, runs, baseline, file in TABLES:
