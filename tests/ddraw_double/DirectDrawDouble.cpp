@@ -44,15 +44,16 @@ struct FlagName {
   DWORD value;
   const char* name;
 };
-const FlagName kEnumerationFlags[] = {
-    {0x1, "DDENUM_ATTACHEDSECONDARYDEVICES"}, {0x2, "DDENUM_DETACHEDSECONDARYDEVICES"}, {0x4, "DDENUM_NONDISPLAYDEVICES"}};
-const FlagName kCooperationFlags[] = {{0x1, "DDSCL_FULLSCREEN"}, {0x2, "DDSCL_ALLOWREBOOT"},
+const FlagName kEnumerationFlags[] = {{0x1, "DDENUM_ATTACHEDSECONDARYDEVICES"},
+                                      {0x2, "DDENUM_DETACHEDSECONDARYDEVICES"},
+                                      {0x4, "DDENUM_NONDISPLAYDEVICES"}};
+const FlagName kCooperationFlags[] = {{0x1, "DDSCL_FULLSCREEN"},      {0x2, "DDSCL_ALLOWREBOOT"},
                                       {0x4, "DDSCL_NOWINDOWCHANGES"}, {0x8, "DDSCL_NORMAL"},
-                                      {0x10, "DDSCL_EXCLUSIVE"}, {0x40, "DDSCL_ALLOWMODEX"}};
-const FlagName kDescriptionFlags[] = {{0x1, "DDSD_CAPS"},         {0x2, "DDSD_HEIGHT"},
-                                      {0x4, "DDSD_WIDTH"},        {0x8, "DDSD_PITCH"},
-                                      {0x20, "DDSD_BACKBUFFERCOUNT"}, {0x800, "DDSD_LPSURFACE"},
-                                      {0x1000, "DDSD_PIXELFORMAT"}};
+                                      {0x10, "DDSCL_EXCLUSIVE"},      {0x40, "DDSCL_ALLOWMODEX"}};
+const FlagName kDescriptionFlags[] = {
+    {0x1, "DDSD_CAPS"},          {0x2, "DDSD_HEIGHT"},           {0x4, "DDSD_WIDTH"},
+    {0x8, "DDSD_PITCH"},         {0x20, "DDSD_BACKBUFFERCOUNT"}, {0x800, "DDSD_LPSURFACE"},
+    {0x1000, "DDSD_PIXELFORMAT"}};
 const FlagName kCapabilities[] = {{0x40, "DDSCAPS_OFFSCREENPLAIN"},
                                   {0x200, "DDSCAPS_PRIMARYSURFACE"},
                                   {0x800, "DDSCAPS_SYSTEMMEMORY"},
@@ -62,10 +63,8 @@ const FlagName kLockFlags[] = {{0x1, "DDLOCK_WAIT"},
                                {0x20, "DDLOCK_WRITEONLY"},
                                {0x800, "DDLOCK_NOSYSLOCK"},
                                {0x4000, "DDLOCK_DONOTWAIT"}};
-const FlagName kBlitFlags[] = {{0x200, "DDBLT_ASYNC"},
-                               {0x400, "DDBLT_COLORFILL"},
-                               {0x01000000, "DDBLT_WAIT"},
-                               {0x08000000, "DDBLT_DONOTWAIT"}};
+const FlagName kBlitFlags[] = {
+    {0x200, "DDBLT_ASYNC"}, {0x400, "DDBLT_COLORFILL"}, {0x01000000, "DDBLT_WAIT"}, {0x08000000, "DDBLT_DONOTWAIT"}};
 
 template <size_t n>
 std::string FlagsText(DWORD flags, const FlagName (&names)[n]) {
@@ -532,9 +531,8 @@ extern "C" HRESULT MORVIT_STDCALL DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA cal
   const Call call("DirectDrawEnumerateExA", "-");
   HRESULT result = DD_OK;
   if (callback == nullptr || (flags & ~DWORD{0x7}) != 0) result = kInvalidParams;
-  const std::string arguments =
-      "callback=" + PointerText(reinterpret_cast<const void*>(callback)) + " context=" + PointerText(context) +
-      " flags=" + FlagsText(flags, kEnumerationFlags);
+  const std::string arguments = "callback=" + PointerText(reinterpret_cast<const void*>(callback)) +
+                                " context=" + PointerText(context) + " flags=" + FlagsText(flags, kEnumerationFlags);
   result = call.Done(result, arguments);
   if (call.Scripted() || result != DD_OK) return result;
   // Copies that live for the callback only, as a driver's would.
@@ -553,8 +551,7 @@ extern "C" HRESULT MORVIT_STDCALL DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA cal
   return result;
 }
 
-extern "C" HRESULT MORVIT_STDCALL DirectDrawCreateEx(GUID* guid, void** directDraw, const GUID& iid,
-                                                     IUnknown* outer) {
+extern "C" HRESULT MORVIT_STDCALL DirectDrawCreateEx(GUID* guid, void** directDraw, const GUID& iid, IUnknown* outer) {
   const Call call("DirectDrawCreateEx", "-");
   HRESULT result = DD_OK;
   if (directDraw == nullptr || outer != nullptr || !SameGuid(iid, IID_IDirectDraw7)) result = kInvalidParams;

@@ -86,9 +86,7 @@ TEST(FailureMessages, OutputErrorOfEveryNumber) {
   static int32_t failWith = 0;
   for (const auto& c : cases) {
     FakePlatform fake;
-    fake.Services().openStandardOutput = [] {
-      return platform::StandardOutput{true, platform::StreamKind::Character};
-    };
+    fake.Services().openStandardOutput = [] { return platform::StandardOutput{true, platform::StreamKind::Character}; };
     fake.Services().writeStandardOutput = [](const char*, size_t) { return failWith; };
     failWith = c.number;
     std::string raised;
