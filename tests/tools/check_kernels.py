@@ -54,8 +54,9 @@ def check_string_kernel(name, texts):
     """Exactly one string instruction or jump, the kernel's own, right after cld."""
     found = [i for i, text in enumerate(texts) if re.match(r"rep|lods|stos|movs|j", text)]
     require(len(found) == 1, "%s: %d string instructions or jumps, not 1: %s" % (name, len(found), texts))
-    require(re.fullmatch(STRING[name], texts[found[0]]), "%s: %s is not its string instruction" % (name, texts[found[0]]))
-    require(texts[found[0] - 1] == "cld", "%s: no cld before %s" % (name, texts[found[0]]))
+    instruction = texts[found[0]]
+    require(re.fullmatch(STRING[name], instruction), "%s: %s is not its string instruction" % (name, instruction))
+    require(texts[found[0] - 1] == "cld", "%s: no cld before %s" % (name, instruction))
 
 
 def check_x87_loop(name, body):

@@ -69,14 +69,14 @@ RecordedRun RunAgainstTheDouble(const std::vector<std::string>& arguments, const
 
 // Empty when the calls are the expected ones; else the first place where they part.
 std::string FirstDifference(const Calls& calls, const Calls& expected) {
-  for (size_t i = 0; i < calls.size() || i < expected.size(); ++i) {
-    std::string found = "nothing";
-    std::string wanted = "nothing";
-    if (i < calls.size()) found = '"' + calls[i] + '"';
-    if (i < expected.size()) wanted = '"' + expected[i] + '"';
-    if (found != wanted) return "line " + std::to_string(i + 1) + ": " + found + " where " + wanted + " belongs";
-  }
-  return "";
+  size_t line = 0;
+  while (line < calls.size() && line < expected.size() && calls[line] == expected[line]) line += 1;
+  if (line == calls.size() && line == expected.size()) return "";
+  std::string found = "nothing";
+  std::string wanted = "nothing";
+  if (line < calls.size()) found = '"' + calls[line] + '"';
+  if (line < expected.size()) wanted = '"' + expected[line] + '"';
+  return "line " + std::to_string(line + 1) + ": " + found + " where " + wanted + " belongs";
 }
 
 Calls Joined(const std::vector<Calls>& parts) {

@@ -56,6 +56,17 @@ decltype(morvit::ReadQWords) MORVIT_WRAP(MORVIT_READ_QWORDS), MORVIT_REAL(MORVIT
 decltype(morvit::WriteQWords) MORVIT_WRAP(MORVIT_WRITE_QWORDS), MORVIT_REAL(MORVIT_WRITE_QWORDS);
 decltype(morvit::CopyQWords) MORVIT_WRAP(MORVIT_COPY_QWORDS), MORVIT_REAL(MORVIT_COPY_QWORDS);
 
+// The kernels themselves, referred to so that the link needs them under the listed names: a kernel renamed,
+// or given another signature, is then missing from the link instead of silently left unwrapped.
+extern const void* const morvitRealKernels[] = {
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_READ_DWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_WRITE_DWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_COPY_DWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_READ_QWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_WRITE_QWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_COPY_QWORDS)),
+};
+
 void MORVIT_WRAP(MORVIT_READ_DWORDS)(const void* buffer, int32_t count) {
   Record("read", buffer, std::to_string(count) + " dwords");
 }
@@ -167,39 +178,6 @@ TEST(VideoMemTests, KernelCallsBetweenTheCounterReads) {
         Timed(kReads, "copy video to sys " + c.elements),
     });
     EXPECT_EQ(events, expected);
-  }
-}
-
-// The program's calls of each kernel reach its stand-in, and the kernel itself is still linked apart.
-TEST(WrappedKernels, CallsReachTheStandIns) {
-  const struct {
-    const char* name;
-    const void* called;  // what the program's call of the kernel reaches
-    const void* standIn;
-    const void* real;
-  } kernels[] = {
-      {"ReadDWords", reinterpret_cast<const void*>(&ReadDWords),
-       reinterpret_cast<const void*>(&MORVIT_WRAP(MORVIT_READ_DWORDS)),
-       reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_READ_DWORDS))},
-      {"WriteDWords", reinterpret_cast<const void*>(&WriteDWords),
-       reinterpret_cast<const void*>(&MORVIT_WRAP(MORVIT_WRITE_DWORDS)),
-       reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_WRITE_DWORDS))},
-      {"CopyDWords", reinterpret_cast<const void*>(&CopyDWords),
-       reinterpret_cast<const void*>(&MORVIT_WRAP(MORVIT_COPY_DWORDS)),
-       reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_COPY_DWORDS))},
-      {"ReadQWords", reinterpret_cast<const void*>(&ReadQWords),
-       reinterpret_cast<const void*>(&MORVIT_WRAP(MORVIT_READ_QWORDS)),
-       reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_READ_QWORDS))},
-      {"WriteQWords", reinterpret_cast<const void*>(&WriteQWords),
-       reinterpret_cast<const void*>(&MORVIT_WRAP(MORVIT_WRITE_QWORDS)),
-       reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_WRITE_QWORDS))},
-      {"CopyQWords", reinterpret_cast<const void*>(&CopyQWords),
-       reinterpret_cast<const void*>(&MORVIT_WRAP(MORVIT_COPY_QWORDS)),
-       reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_COPY_QWORDS))},
-  };
-  for (const auto& kernel : kernels) {
-    EXPECT_EQ(kernel.called, kernel.standIn) << kernel.name << ": the program's call is not wrapped";
-    EXPECT_NE(kernel.real, kernel.standIn) << kernel.name << ": the kernel itself is the stand-in";
   }
 }
 

@@ -51,19 +51,6 @@ TEST(FailureMessages, EveryFaultClass) {
   }
 }
 
-TEST(FailureMessages, AccessViolationInAModule) {
-  platform::Fault fault;
-  fault.kind = FaultKind::AccessViolation;
-  fault.instruction = reinterpret_cast<uintptr_t>(&ClassAndMessage);
-  fault.accessAddress = 0xFFFF0;
-  fault.write = true;
-  char instruction[24];
-  std::snprintf(instruction, sizeof instruction, "%08llX", static_cast<unsigned long long>(fault.instruction));
-  EXPECT_EQ(ClassAndMessage(FailureFromFault(fault)), std::string("EAccessViolation: Access violation at address ") +
-                                                          instruction + " in module '" + platform::ProgramFileName() +
-                                                          "'. Write of address 000FFFF0");
-}
-
 // What a failed write of standard output raises, by the platform's error number.
 TEST(FailureMessages, OutputErrorOfEveryNumber) {
   const struct {
