@@ -258,22 +258,13 @@ class Object {
   ULONG refs_ = 1;
 };
 
-// The pixel format of the primary: RGB with the masks of its depth.
+// The pixel format of the primary: RGB of the script's depth, its masks left zero.
 DDPIXELFORMAT PrimaryFormat(unsigned bpp) {
   DDPIXELFORMAT format;
   std::memset(&format, 0, sizeof format);
   format.dwSize = sizeof format;
   format.dwFlags = 0x40;  // DDPF_RGB
   format.dwRGBBitCount = bpp;
-  if (bpp == 16) {
-    format.dwRBitMask = 0xF800;
-    format.dwGBitMask = 0x07E0;
-    format.dwBBitMask = 0x001F;
-  } else {
-    format.dwRBitMask = 0xFF0000;
-    format.dwGBitMask = 0x00FF00;
-    format.dwBBitMask = 0x0000FF;
-  }
   return format;
 }
 

@@ -193,13 +193,6 @@ TEST(DirectDrawCalls, WholeRuns) {
        Joined({Opening(kZeroGuid), SysMemSurface(), Counters(sysMemReads), TimedBlits("sysmem", "primary", 2, true),
                TimedBlits("primary", "sysmem", 2, true), LockedPrimary(videoMemReads), kReleasedAll}),
        ""},
-      {"a device object refused: the run ends",
-       {"/I"},
-       "fail DirectDrawCreateEx - 1 80004005\n",
-       {Opening(kZeroGuid)[0],
-        "DirectDrawCreateEx - guid={00000000-0000-0000-0000-000000000000} "
-        "iid=IID_IDirectDraw7 outer=null -> 80004005"},
-       ""},
       {"a success code with no device object: nothing to call, the run ends",
        {"/I"},
        "fail DirectDrawCreateEx - 1 00000001\n",
