@@ -11,74 +11,132 @@ REG = r"%(?:[er]?[a-d]x|[er][sd]i|[er]bp|r\d+d?)"
 # The assembler's alignment padding: instructions that do nothing, or a jump over them to the loop.
 PADDING = re.compile(r"jmp \w+ .*|(?:data16 |cs )*nop.*|xchg %ax,%ax"
                      r"|lea (?:0x0)?\(%[er]([sd])i(?:,%[er]iz,1)?\),%[er]\1i")
+# The one string instruction of each 32-bit kernel, which cld comes just before.
 STRING = {"ReadDWords": r"rep lods %ds:\(%[er]si\),%eax", "WriteDWords": r"rep stos %eax,%es:\(%[er]di\)",
           "CopyDWords": r"rep movsl %ds:\(%[er]si\),%es:\(%[er]di\)"}
 
 
-def STEP(reg):
+def step(reg):
     return r"add \$0x8,(?P<%s>%s)" % (reg, REG)
 
 
-# The loop body of each 64-bit kernel.
-X87 = {"ReadQWords": [r"fildll \((?P<p>%s)\)" % REG, r"fstp %st\(0\)", STEP("p")],
-       "WriteQWords": [r"fld %st\(0\)", r"fistpll \((?P<p>%s)\)" % REG, STEP("p")],
-       "CopyQWords": [r"fildll \((?P<s>%s)\)" % REG, r"fistpll \((?P<d>%s)\)" % REG, STEP("s"), STEP("d")]}
+# The loop body of each 64-bit kernel, before its count's decrement.
+X87 = {"ReadQWords": [r"fildll \((?P<p>%s)\)" % REG, r"fstp %st\(0\)", step("p")],
+       "WriteQWords": [r"fld %st\(0\)", r"fistpll \((?P<p>%s)\)" % REG, step("p")],
+       "CopyQWords": [r"fildll \((?P<s>%s)\)" % REG, r"fistpll \((?P<d>%s)\)" % REG, step("s"), step("d")]}
 
 
-def check(name, body):
+class Mismatch(Exception):
+    """A kernel that is not its pattern, named with what was found."""
+
+
+def require(condition, message):
+    # Not assert: python -O would drop the check and pass whatever the kernels are.
+    if not condition:
+        raise Mismatch(message)
+
+
+def jump_target(text):
+    return int(text.split()[1], 16)
+
+
+def check_calls_nothing_and_stays_inside(name, body):
+    """No call, no vector register, and no jump out of the kernel."""
+    first, last = body[0][0], body[-1][0]
+    for _, text in body:
+        require(not text.startswith("call"), "%s calls: %s" % (name, text))
+        require(not re.search(r"%[xyz]mm", text), "%s uses a vector register: %s" % (name, text))
+        if re.match(r"jmp \w+", text):
+            require(first <= jump_target(text) <= last, "%s jumps out: %s" % (name, text))
+
+
+def check_string_kernel(name, texts):
+    """Exactly one string instruction or jump, the kernel's own, right after cld."""
+    found = [i for i, text in enumerate(texts) if re.match(r"rep|lods|stos|movs|j", text)]
+    require(len(found) == 1, "%s: %d string instructions or jumps, not 1: %s" % (name, len(found), texts))
+    instruction = texts[found[0]]
+    require(re.fullmatch(STRING[name], instruction), "%s: %s is not its string instruction" % (name, instruction))
+    require(texts[found[0] - 1] == "cld", "%s: no cld before %s" % (name, instruction))
+
+
+def check_x87_loop(name, body):
+    """One backward jne closing the body of the kernel's pattern; the loop in one 64-byte block; a zero count
+    tested before the first element."""
     texts = [text for _, text in body]
-    for text in texts:
-        jump = re.match(r"jmp (\w+)", text)
-        assert not text.startswith("call") and not (jump and not body[0][0] <= int(jump[1], 16) <= body[-1][0]), text
-        assert not re.search(r"%[xyz]mm", text), text
-    if name in STRING:
-        rep = [i for i, text in enumerate(texts) if re.match(r"rep|lods|stos|movs|j", text)]
-        assert len(rep) == 1 and re.fullmatch(STRING[name], texts[rep[0]]) and texts[rep[0] - 1] == "cld", texts
-        return
-    back = [i for i, (at, text) in enumerate(body) if re.match(r"j\w+ (\w+)", text) and int(text.split()[1], 16) <= at]
-    assert len(back) == 1 and texts[back[0]].startswith("jne"), texts
-    end = back[0]
-    start = next(i for i, (at, _) in enumerate(body) if at == int(texts[end].split()[1], 16))
-    groups, loop = {}, X87[name] + [r"dec (?P<n>%s)" % REG]
-    assert end - start == len(loop), texts[start:end + 1]
+    backward = [i for i, (at, text) in enumerate(body) if re.match(r"j\w+ (\w+)", text) and jump_target(text) <= at]
+    require(len(backward) == 1, "%s: %d backward jumps, not 1: %s" % (name, len(backward), texts))
+    end = backward[0]
+    require(texts[end].startswith("jne"), "%s: the loop ends with %s, not jne" % (name, texts[end]))
+    start = next(i for i, (at, _) in enumerate(body) if at == jump_target(texts[end]))
+    loop = X87[name] + [r"dec (?P<n>%s)" % REG]
+    require(end - start == len(loop), "%s: the loop is %s" % (name, texts[start:end + 1]))
+    registers = {}
     for text, pattern in zip(texts[start:end], loop):
-        m = re.fullmatch(pattern, text)
-        assert m and all(groups.setdefault(k, v) == v for k, v in m.groupdict().items()), (text, pattern)
-    assert groups.get("s") != groups.get("d") or "s" not in groups, texts[start:end]
-    assert body[start][0] // 64 == (body[end + 1][0] - 1) // 64, "%s: loop straddles a 64-byte boundary" % name
+        match = re.fullmatch(pattern, text)
+        require(match is not None, "%s: %s is not %s" % (name, text, pattern))
+        for role, register in match.groupdict().items():
+            known = registers.setdefault(role, register)
+            require(known == register, "%s: %s is in %s and %s" % (name, role, known, register))
+    if "s" in registers:
+        require(registers["s"] != registers["d"], "%s: source and destination share %s" % (name, registers["s"]))
+    require(body[start][0] // 64 == (body[end + 1][0] - 1) // 64, "%s: loop straddles a 64-byte boundary" % name)
     guard = start
     while PADDING.fullmatch(texts[guard - 1]):
         guard -= 1
-    # The count is tested before the first element: a zero count skips the loop.
-    assert texts[guard - 2] == "test %s,%s" % (groups["n"], groups["n"]) and re.fullmatch(
-        r"j[ez] %x\b.*" % body[end + 1][0], texts[guard - 1]), texts[guard - 2:guard]
+    count = registers["n"]
+    require(texts[guard - 2] == "test %s,%s" % (count, count) and
+            re.fullmatch(r"j[ez] %x\b.*" % body[end + 1][0], texts[guard - 1]),
+            "%s: no zero-count test before the loop: %s" % (name, texts[guard - 2:guard]))
 
 
-def main():
-    objdump = sys.argv[1]
-    path = [p for p in ";".join(sys.argv[2:]).split(";") if re.search(r"[/\\]MorvitUtl\.cpp\.o(bj)?$", p)][0]
+def check_section_aligned(objdump, path):
+    """The kernels lie in the section of the code a key may be thrown from (platform/SafeCode.h), aligned
+    to 64 bytes."""
     headers = subprocess.run([objdump, "-h", path], check=True, capture_output=True, text=True).stdout
-    # The kernels lie in the section of the code a key may be thrown from (platform/SafeCode.h).
-    alignment = int(re.search(r"morvit_safe\S*\s.*2\*\*(\d+)", headers)[1])
-    assert alignment >= 6, "the kernels' section is not aligned to 64 bytes"
-    functions, current = {}, None
-    for line in subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True, capture_output=True,
-                               text=True).stdout.splitlines():
+    section = re.search(r"morvit_safe\S*\s.*2\*\*(\d+)", headers)
+    require(section is not None, "no morvit_safe section in " + path)
+    require(int(section[1]) >= 6, "the kernels' section is aligned to 2**%s bytes, not 64" % section[1])
+
+
+def disassembly(objdump, path):
+    """Each function's instructions, as (address, text)."""
+    functions = {}
+    current = None
+    lines = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True, capture_output=True,
+                           text=True).stdout.splitlines()
+    for line in lines:
         if re.match(r"^[0-9a-f]+ <(\S+)>:$", line):
             current = functions.setdefault(line.split("<")[1][:-2], [])
         elif current is not None and re.match(r"^\s*[0-9a-f]+:\s", line):
             at, text = line.split(":", 1)
             current.append((int(at, 16), " ".join(text.split())))
+    return functions
+
+
+def main():
+    objdump = sys.argv[1]
+    paths = [p for p in ";".join(sys.argv[2:]).split(";") if re.search(r"[/\\]MorvitUtl\.cpp\.o(bj)?$", p)]
+    require(len(paths) == 1, "no single MorvitUtl object among the objects: %s" % paths)
+    path = paths[0]
+    check_section_aligned(objdump, path)
+    functions = disassembly(objdump, path)
     for name in list(STRING) + list(X87):
         # Itanium mangling; the i686 Windows build prefixes one more underscore.
-        body = [b for symbol, b in functions.items() if re.match(r"_*_ZN6morvit%d%sE" % (len(name), name), symbol)]
-        assert len(body) == 1, name
-        check(name, body[0][:next(i for i, (_, t) in enumerate(body[0]) if t.startswith("ret")) + 1])
+        bodies = [b for symbol, b in functions.items() if re.match(r"_*_ZN6morvit%d%sE" % (len(name), name), symbol)]
+        require(len(bodies) == 1, "%s: %d functions of that name, not 1" % (name, len(bodies)))
+        returns = [i for i, (_, text) in enumerate(bodies[0]) if text.startswith("ret")]
+        require(len(returns) > 0, "%s: no ret" % name)
+        body = bodies[0][:returns[0] + 1]
+        check_calls_nothing_and_stays_inside(name, body)
+        if name in STRING:
+            check_string_kernel(name, [text for _, text in body])
+        else:
+            check_x87_loop(name, body)
     print("six kernels match their instruction patterns in " + path)
 
 
 if __name__ == "__main__":
     try:
         main()
-    except AssertionError as error:
+    except Mismatch as error:
         raise SystemExit("FAIL: %s" % error)

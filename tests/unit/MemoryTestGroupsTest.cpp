@@ -11,7 +11,10 @@
 #include "app/RunState.h"
 #include "console/OutputChannel.h"
 #include "measure/MemoryTestGroups.h"
+#include "measure/MorvitUtl.h"
 #include "platform/Platform.h"
+#include "unit/FakePlatform.h"
+#include "unit/WrappedKernels.h"
 
 namespace morvit {
 namespace {
@@ -42,25 +45,44 @@ std::string Hex(uint64_t value) {
 }  // namespace
 }  // namespace morvit
 
-// The wrapped kernels, under the names the link gives them. NOLINTBEGIN(bugprone-reserved-identifier)
+// The stand-ins the link puts in the kernels' place, and the kernels themselves, each declared with its
+// kernel's type. NOLINTBEGIN(bugprone-reserved-identifier)
 using morvit::Record;
 extern "C" {
-void __wrap__ZN6morvit10ReadDWordsEPKvi(const void* buffer, int32_t count) {
+decltype(morvit::ReadDWords) MORVIT_WRAP(MORVIT_READ_DWORDS), MORVIT_REAL(MORVIT_READ_DWORDS);
+decltype(morvit::WriteDWords) MORVIT_WRAP(MORVIT_WRITE_DWORDS), MORVIT_REAL(MORVIT_WRITE_DWORDS);
+decltype(morvit::CopyDWords) MORVIT_WRAP(MORVIT_COPY_DWORDS), MORVIT_REAL(MORVIT_COPY_DWORDS);
+decltype(morvit::ReadQWords) MORVIT_WRAP(MORVIT_READ_QWORDS), MORVIT_REAL(MORVIT_READ_QWORDS);
+decltype(morvit::WriteQWords) MORVIT_WRAP(MORVIT_WRITE_QWORDS), MORVIT_REAL(MORVIT_WRITE_QWORDS);
+decltype(morvit::CopyQWords) MORVIT_WRAP(MORVIT_COPY_QWORDS), MORVIT_REAL(MORVIT_COPY_QWORDS);
+
+// The kernels themselves, referred to so that the link needs them under the listed names: a kernel renamed,
+// or given another signature, is then missing from the link instead of silently left unwrapped.
+extern const void* const morvitRealKernels[] = {
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_READ_DWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_WRITE_DWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_COPY_DWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_READ_QWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_WRITE_QWORDS)),
+    reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_COPY_QWORDS)),
+};
+
+void MORVIT_WRAP(MORVIT_READ_DWORDS)(const void* buffer, int32_t count) {
   Record("read", buffer, std::to_string(count) + " dwords");
 }
-void __wrap__ZN6morvit11WriteDWordsEPvij(void* buffer, int32_t count, uint32_t value) {
+void MORVIT_WRAP(MORVIT_WRITE_DWORDS)(void* buffer, int32_t count, uint32_t value) {
   Record("write", buffer, std::to_string(count) + " dwords of " + morvit::Hex(value));
 }
-void __wrap__ZN6morvit10CopyDWordsEPKvPvi(const void* source, void* destination, int32_t count) {
+void MORVIT_WRAP(MORVIT_COPY_DWORDS)(const void* source, void* destination, int32_t count) {
   Record("copy", source, "to " + morvit::NameOf(destination) + " " + std::to_string(count) + " dwords");
 }
-void __wrap__ZN6morvit10ReadQWordsEPKvi(const void* buffer, int32_t count) {
+void MORVIT_WRAP(MORVIT_READ_QWORDS)(const void* buffer, int32_t count) {
   Record("read", buffer, std::to_string(count) + " qwords");
 }
-void __wrap__ZN6morvit11WriteQWordsEPvil(void* buffer, int32_t count, int64_t value) {
+void MORVIT_WRAP(MORVIT_WRITE_QWORDS)(void* buffer, int32_t count, int64_t value) {
   Record("write", buffer, std::to_string(count) + " qwords of " + morvit::Hex(static_cast<uint64_t>(value)));
 }
-void __wrap__ZN6morvit10CopyQWordsEPKvPvi(const void* source, void* destination, int32_t count) {
+void MORVIT_WRAP(MORVIT_COPY_QWORDS)(const void* source, void* destination, int32_t count) {
   Record("copy", source, "to " + morvit::NameOf(destination) + " " + std::to_string(count) + " qwords");
 }
 }
@@ -86,8 +108,8 @@ const KernelCase kKernelCases[] = {
     {"64-bit words: the odd last word is left alone", true, 1025, "512 qwords", "5A5A5A5A5A5A5A5A"},
 };
 
-// A run state over the stand-ins, with the counter, the page allocator and standard output replaced.
-RunState WatchedState(const KernelCase& c) {
+// A run state over the stand-ins, with the counter and the page allocator recording into events.
+RunState WatchedState(const KernelCase& c, FakePlatform& fake) {
   events.clear();
   RunState state{};
   state.QWordRoutines = c.qwords;
@@ -98,20 +120,16 @@ RunState WatchedState(const KernelCase& c) {
   state.Frequency = 1;
   state.SysMemBuffer = &sysMem;
   state.SurfaceDesc.lpSurface = &videoMem;
-  platform::Services& services = platform::CurrentServices();
-  services.queryCounter = [] {
+  fake.Services().queryCounter = [] {
     static int64_t tick = 0;
     events.push_back("counter");
     return ++tick;
   };
-  services.allocatePages = [](size_t bytes) -> void* {
+  fake.Services().allocatePages = [](size_t bytes) -> void* {
     events.push_back("allocate " + std::to_string(bytes));
     return &copyBuffer;
   };
-  services.freePages = [](void* block) { events.push_back("release " + NameOf(block)); };
-  services.openStandardOutput = [] { return platform::StandardOutput{true, platform::StreamKind::Disk}; };
-  services.writeStandardOutput = [](const char*, size_t) { return 0; };
-  Output().Reset();
+  fake.Services().freePages = [](void* block) { events.push_back("release " + NameOf(block)); };
   return state;
 }
 
@@ -129,17 +147,12 @@ Events Joined(const std::vector<Events>& parts) {
   return joined;
 }
 
-void PutBack() {
-  Output().Reset();
-  platform::RestoreRealServices();
-}
-
 TEST(SysMemTests, KernelCallsBetweenTheCounterReads) {
   for (const KernelCase& c : kKernelCases) {
     SCOPED_TRACE(c.name);
-    RunState state = WatchedState(c);
+    FakePlatform fake;
+    RunState state = WatchedState(c, fake);
     SysMemTests(state);
-    PutBack();
     const Events expected = Joined({
         Timed(kTests, "read sys " + c.elements),
         Timed(kTests, "write sys " + c.elements + " of " + c.fill),
@@ -154,9 +167,9 @@ TEST(SysMemTests, KernelCallsBetweenTheCounterReads) {
 TEST(VideoMemTests, KernelCallsBetweenTheCounterReads) {
   for (const KernelCase& c : kKernelCases) {
     SCOPED_TRACE(c.name);
-    RunState state = WatchedState(c);
+    FakePlatform fake;
+    RunState state = WatchedState(c, fake);
     VideoMemTests(state);
-    PutBack();
     const Events expected = Joined({
         {"write sys 1025 dwords of 5A5A5A5A"},  // what the blits left, replaced with the 32-bit kernel
         Timed(kReads, "read video " + c.elements),

@@ -12,6 +12,7 @@
 #include "console/OutputChannel.h"
 #include "measure/TimedSection.h"
 #include "platform/Fpu.h"
+#include "unit/FakePlatform.h"
 
 namespace morvit {
 namespace {
@@ -30,22 +31,21 @@ struct Captured {
 // Runs step on a fresh channel over that standard output; returns what it raised ("Class: message").
 std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& step) {
   captured = Captured{kind, "", "", 0, 0, {}};
-  platform::Services& services = platform::CurrentServices();
-  services.openStandardOutput = [] { return platform::StandardOutput{true, captured.kind}; };
-  services.writeStandardOutput = [](const char* bytes, size_t count) {
+  FakePlatform fake;
+  fake.Services().openStandardOutput = [] { return platform::StandardOutput{true, captured.kind}; };
+  fake.Services().writeStandardOutput = [](const char* bytes, size_t count) {
     captured.events += std::to_string(count) + " ";
     if (++captured.writes == captured.failWrite) return 112;
     captured.text.append(bytes, count);
     return 0;
   };
-  services.queryCounter = [] {
+  fake.Services().queryCounter = [] {
     captured.events += "r ";
     if (captured.counter.empty()) return int64_t{0};
     const int64_t value = captured.counter.front();
     captured.counter.erase(captured.counter.begin());
     return value;
   };
-  Output().Reset();
   std::string raised;
   try {
     step(Output());
@@ -53,8 +53,6 @@ std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& 
     raised = failure.ClassName() + ": " + failure.Message();
   }
   Output().FlushAtExit();
-  Output().Reset();
-  platform::RestoreRealServices();
   return raised;
 }
 
@@ -103,7 +101,6 @@ TEST(Output, RealFields) {
       {"a negative value that rounds to zero keeps its sign", -0.00001, 8, 4, " -0.0000"},
       {"no decimals: no point, and half up", 12.5, 0, 0, "13"},
       {"zeros follow the 19 digits of a large value", 1e20, 0, 2, "100000000000000000000.00"},
-      {"a width above 255 counts as 255", 1.5, 300, 1, std::string(252, ' ') + "1.5"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Written([&](auto& out) { out.WriteReal(c.value, c.width, c.decimals); }), c.written) << c.name;

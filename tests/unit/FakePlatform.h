@@ -1,0 +1,30 @@
+#pragma once
+// The platform's services replaced for the length of one test and put back when it ends, however it ends
+// (a failed ASSERT leaves the test at once): the next test finds the real services and a fresh channel.
+
+#include "console/OutputChannel.h"
+#include "platform/Platform.h"
+
+namespace morvit {
+
+class FakePlatform {
+ public:
+  // Standard output starts as a disk file that takes every byte and keeps none.
+  FakePlatform() {
+    platform::Services& services = platform::CurrentServices();
+    services.openStandardOutput = [] { return platform::StandardOutput{true, platform::StreamKind::Disk}; };
+    services.writeStandardOutput = [](const char*, size_t) { return 0; };
+    Output().Reset();
+  }
+  ~FakePlatform() {
+    Output().Reset();
+    platform::RestoreRealServices();
+  }
+  FakePlatform(const FakePlatform&) = delete;
+  FakePlatform& operator=(const FakePlatform&) = delete;
+
+  // The entries a test replaces.
+  platform::Services& Services() { return platform::CurrentServices(); }
+};
+
+}  // namespace morvit
