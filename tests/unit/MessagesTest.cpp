@@ -19,23 +19,21 @@ using platform::FaultKind;
 
 std::string ClassAndMessage(const Failure& failure) { return failure.ClassName() + ": " + failure.Message(); }
 
-TEST(FailureMessages, EveryFaultClass) {
+// The faults the end-to-end runs report (an integer division, an x87 division, Ctrl+C) and the report line's
+// invalid operation are not repeated here.
+TEST(FailureMessages, EveryOtherFaultClass) {
   const struct {
     const char* name;
     FaultKind kind;
     uint32_t code;
     const char* failure;
   } cases[] = {
-      {"integer division by zero", FaultKind::IntegerDivideByZero, 0, "EDivByZero: Division by zero"},
       {"array bounds", FaultKind::ArrayBoundsExceeded, 0, "ERangeError: Range check error"},
       {"integer overflow", FaultKind::IntegerOverflow, 0, "EIntOverflow: Integer overflow"},
-      {"x87 division by zero", FaultKind::FloatDivideByZero, 0, "EZeroDivide: Floating point division by zero"},
-      {"x87 invalid operation", FaultKind::FloatInvalidOperation, 0, "EInvalidOp: Invalid floating point operation"},
       {"x87 overflow", FaultKind::FloatOverflow, 0, "EOverflow: Floating point overflow"},
       {"x87 underflow", FaultKind::FloatUnderflow, 0, "EUnderflow: Floating point underflow"},
       {"privileged instruction", FaultKind::PrivilegedInstruction, 0, "EPrivilege: Privileged instruction"},
       {"stack overflow", FaultKind::StackOverflow, 0, "EStackOverflow: Stack overflow"},
-      {"Ctrl+C", FaultKind::ControlC, 0, "EControlC: Control-C hit"},
       {"another fault: its code without leading zeros", FaultKind::Other, 0x0EEDFADE,
        "EExternalException: External exception EEDFADE"},
       {"an access violation in no module", FaultKind::AccessViolation, 0,
@@ -51,7 +49,8 @@ TEST(FailureMessages, EveryFaultClass) {
   }
 }
 
-// What a failed write of standard output raises, by the platform's error number.
+// What a failed write of standard output raises, by the platform's error number (the POSIX half's own
+// numbers: PosixOutputTest.cpp).
 TEST(FailureMessages, OutputErrorOfEveryNumber) {
   const struct {
     int32_t number;
@@ -65,9 +64,6 @@ TEST(FailureMessages, OutputErrorOfEveryNumber) {
       {101, "EInOutError: Disk full"},
       {106, "EInOutError: Invalid numeric input"},
       {1, "EInOutError: I/O error 1"},
-      {6, "EInOutError: I/O error 6"},
-      {112, "EInOutError: I/O error 112"},
-      {232, "EInOutError: I/O error 232"},
       {-5, "EInOutError: I/O error -5"},
   };
   static int32_t failWith = 0;
@@ -97,7 +93,6 @@ TEST(FailureMessages, RefusedAllocation) {
   } cases[] = {
       {"1200 KiB", 1228800, "Exception: GetMem fail [Size = 1228800]", 1228800},
       {"2 GiB", INT32_MIN, "Exception: GetMem fail [Size = -2147483648]", 0x80000000u},
-      {"3 GiB", -1073741824, "Exception: GetMem fail [Size = -1073741824]", 0xC0000000u},
   };
   static size_t asked = 0;
   for (const auto& c : cases) {
