@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/RunBenchmark.h"
-#include "console/Failure.h"
 #include "console/FailureReport.h"
 #include "measure/ProgramArguments.h"
 #include "unit/FakePlatform.h"
@@ -54,11 +53,7 @@ RecordedRun RunAgainstTheDouble(const std::vector<std::string>& arguments, const
   InstallFailureHandlers();
   platform::FaultConversion faultConversion;
   RecordedRun run;
-  try {
-    RunBenchmark();
-  } catch (const Failure& failure) {
-    run.raised = failure.ClassName() + ": " + failure.Message();
-  }
+  run.raised = Raised([] { RunBenchmark(); });
   std::ifstream record(kRecord);
   for (std::string line; std::getline(record, line);) {
     if (!line.empty() && line[0] >= '0' && line[0] <= '9') line = line.substr(line.find(' ') + 1);

@@ -72,14 +72,7 @@ TEST(FailureMessages, OutputErrorOfEveryNumber) {
     fake.Services().openStandardOutput = [] { return platform::StandardOutput{true, platform::StreamKind::Character}; };
     fake.Services().writeStandardOutput = [](const char*, size_t) { return failWith; };
     failWith = c.number;
-    std::string raised;
-    try {
-      Output().WriteLine("lost");
-    } catch (const Failure& failure) {
-      raised = ClassAndMessage(failure);
-      EXPECT_EQ(failure.ErrorNumber(), c.number) << "the number the failure carries";
-    }
-    EXPECT_EQ(raised, c.failure) << "error " << c.number;
+    EXPECT_EQ(Raised([] { Output().WriteLine("lost"); }), c.failure) << "error " << c.number;
   }
 }
 
@@ -102,13 +95,7 @@ TEST(FailureMessages, RefusedAllocation) {
       return nullptr;
     };
     void* block = &asked;
-    std::string raised;
-    try {
-      AllocPages(block, c.size);
-    } catch (const Failure& failure) {
-      raised = ClassAndMessage(failure);
-    }
-    EXPECT_EQ(raised, c.failure) << c.name;
+    EXPECT_EQ(Raised([&] { AllocPages(block, c.size); }), c.failure) << c.name;
     EXPECT_EQ(asked, c.asked) << c.name << ": bytes asked of the allocator";
     EXPECT_EQ(block, nullptr) << c.name;
   }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/RunState.h"
-#include "console/Failure.h"
 #include "console/FailureReport.h"
 #include "console/OutputChannel.h"
 #include "measure/TimedSection.h"
@@ -46,12 +45,7 @@ std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& 
     captured.counter.erase(captured.counter.begin());
     return value;
   };
-  std::string raised;
-  try {
-    step(Output());
-  } catch (const Failure& failure) {
-    raised = failure.ClassName() + ": " + failure.Message();
-  }
+  const std::string raised = Raised([&] { step(Output()); });
   Output().FlushAtExit();
   return raised;
 }
