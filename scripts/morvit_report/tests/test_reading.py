@@ -49,12 +49,11 @@ SAVED_AS = [
     ("UTF-8 with its byte-order mark", b"\xef\xbb\xbf" + ACCENTED.encode()),
 ]
 
-# The echo leaves out a count equal to the one before it.
+# The echo leaves out a count equal to the one before it. (All three apart: test_checking's THREE_COUNTS.)
 ECHOES = [
     ("one count for all three", "TestCount = 30", (30, 30, 30)),
     ("ReadCount apart", "TestCount = 30; ReadCount = 5", (30, 5, 5)),
     ("BltToSysCount apart", "TestCount = 30; BltToSysCount = 7", (30, 30, 7)),
-    ("all three apart", "TestCount = 100; ReadCount = 5; BltToSysCount = 50", (100, 5, 50)),
 ]
 
 
