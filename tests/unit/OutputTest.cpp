@@ -45,7 +45,7 @@ std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& 
     captured.counter.erase(captured.counter.begin());
     return value;
   };
-  const std::string raised = Raised([&] { step(Output()); });
+  std::string raised = Raised([&] { step(Output()); });
   Output().FlushAtExit();
   return raised;
 }

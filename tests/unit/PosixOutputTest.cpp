@@ -21,7 +21,7 @@ std::string WriteLineTo(int file) {
   const int saved = dup(STDOUT_FILENO);
   dup2(file, STDOUT_FILENO);
   Output().Reset();
-  const std::string raised = Raised([] {
+  std::string raised = Raised([] {
     Output().WriteLine(std::string(200, 'x'));
     Output().FlushAtExit();
   });
