@@ -1,9 +1,8 @@
 // The class and message of every failure: the failures a fault becomes, the output error of each number as a
-// failed write raises it, and the size in a refused allocation; and which field kinds a width limit holds for.
+// failed write raises it, and the size in a refused allocation.
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <functional>
 #include <string>
 
 #include "console/Failure.h"
@@ -98,42 +97,6 @@ TEST(FailureMessages, RefusedAllocation) {
     EXPECT_EQ(Raised([&] { AllocPages(block, c.size); }), c.failure) << c.name;
     EXPECT_EQ(asked, c.asked) << c.name << ": bytes asked of the allocator";
     EXPECT_EQ(block, nullptr) << c.name;
-  }
-}
-
-// Only a real's field stops at 255 characters, and only its decimals at 216: every other kind of item is
-// padded to any width.
-TEST(FieldWidths, EachLimitHoldsForItsOwnKind) {
-  const std::string pad296(296, ' ');
-  const struct {
-    const char* name;
-    std::function<void(OutputChannel&)> write;
-    std::string written;
-  } cases[] = {
-      {"text", [](OutputChannel& out) { out.WriteText("abcd", 300); }, pad296 + "abcd"},
-      {"zero-terminated text", [](OutputChannel& out) { out.WriteZText("abcd", 300); }, pad296 + "abcd"},
-      {"character", [](OutputChannel& out) { out.WriteChar('a', 300); }, std::string(299, ' ') + "a"},
-      {"Boolean", [](OutputChannel& out) { out.WriteBool(true, 300); }, pad296 + "TRUE"},
-      {"32-bit integer", [](OutputChannel& out) { out.WriteInt(1234, 300); }, pad296 + "1234"},
-      {"64-bit integer", [](OutputChannel& out) { out.WriteInt64(1234, 300); }, pad296 + "1234"},
-      {"real: the width counts as 255", [](OutputChannel& out) { out.WriteReal(1.5, 300, 2); },
-       std::string(251, ' ') + "1.50"},
-      {"real: a width of 230 is kept", [](OutputChannel& out) { out.WriteReal(1.5, 230, 2); },
-       std::string(226, ' ') + "1.50"},
-      {"real: 300 decimals count as 216", [](OutputChannel& out) { out.WriteReal(1.5, 0, 300); },
-       "1.5" + std::string(215, '0')},
-  };
-  static std::string written;
-  for (const auto& c : cases) {
-    FakePlatform fake;
-    fake.Services().writeStandardOutput = [](const char* bytes, size_t count) {
-      written.append(bytes, count);
-      return 0;
-    };
-    written.clear();
-    c.write(Output());
-    Output().FlushAtExit();
-    EXPECT_EQ(written, c.written) << c.name;
   }
 }
 
