@@ -74,12 +74,6 @@ std::string FirstDifference(const Calls& calls, const Calls& expected) {
   return "line " + std::to_string(line + 1) + ": " + found + " where " + wanted + " belongs";
 }
 
-Calls Joined(const std::vector<Calls>& parts) {
-  Calls joined;
-  for (const Calls& part : parts) joined.insert(joined.end(), part.begin(), part.end());
-  return joined;
-}
-
 const char* const kZeroGuid = "{00000000-0000-0000-0000-000000000000}";
 const char* const kDeviceGuid = "{4D4F5256-4954-11D2-8000-444953504C31}";  // the double's second device
 const std::string kOk = " -> 00000000";
