@@ -9,12 +9,10 @@
 // when its last reference goes; "! <misuse>" (a call on a released object, an unused method, a failure
 // thrown out of the enumeration callback).
 //
-// Like DirectDraw it refuses what its published interface refuses: a surface before a cooperative level
-// (DDERR_NOCOOPERATIVELEVELSET), an outer object, an interface other than IID_IDirectDraw7, a description
-// of another size, an event, a primary with a size of its own, a client-memory surface without its
-// geometry, format or memory, a pixel format that is not the primary's, a blit or lock of a released or
+// Like DirectDraw it refuses a surface before a cooperative level (DDERR_NOCOOPERATIVELEVELSET), a
+// description of another size, a pixel format that is not the primary's, a blit or lock of a released or
 // locked surface or one whose DirectDraw object has gone (DDERR_SURFACELOST), a blit from another device's
-// surface, an unlock of what is not locked.
+// surface, an unlock of what is not locked. Arguments it takes as they come: the record shows them.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,38 +31,23 @@ constexpr HRESULT kNoInterface = HRESULT(0x80004002u);
 constexpr HRESULT kUnsupported = HRESULT(0x80004001u);
 constexpr HRESULT kInvalidObject = HRESULT(0x88760082u);
 constexpr HRESULT kInvalidPixelFormat = HRESULT(0x88760091u);
-constexpr HRESULT kInvalidRect = HRESULT(0x88760096u);
 constexpr HRESULT kNoCooperativeLevelSet = HRESULT(0x887600D4u);
 constexpr HRESULT kSurfaceLost = HRESULT(0x887601C2u);
-constexpr HRESULT kInvalidDirectDrawGuid = HRESULT(0x88760231u);
 constexpr HRESULT kDeviceDoesNotOwnSurface = HRESULT(0x887602BBu);
 
-// The flags of ddraw.h that a caller might pass, by name, for the record.
+// The flags MORVIT passes, by name, for the record; any other shows as a number.
 struct FlagName {
   DWORD value;
   const char* name;
 };
-const FlagName kEnumerationFlags[] = {{0x1, "DDENUM_ATTACHEDSECONDARYDEVICES"},
-                                      {0x2, "DDENUM_DETACHEDSECONDARYDEVICES"},
-                                      {0x4, "DDENUM_NONDISPLAYDEVICES"}};
-const FlagName kCooperationFlags[] = {{0x1, "DDSCL_FULLSCREEN"},      {0x2, "DDSCL_ALLOWREBOOT"},
-                                      {0x4, "DDSCL_NOWINDOWCHANGES"}, {0x8, "DDSCL_NORMAL"},
-                                      {0x10, "DDSCL_EXCLUSIVE"},      {0x40, "DDSCL_ALLOWMODEX"}};
-const FlagName kDescriptionFlags[] = {
-    {0x1, "DDSD_CAPS"},          {0x2, "DDSD_HEIGHT"},           {0x4, "DDSD_WIDTH"},
-    {0x8, "DDSD_PITCH"},         {0x20, "DDSD_BACKBUFFERCOUNT"}, {0x800, "DDSD_LPSURFACE"},
-    {0x1000, "DDSD_PIXELFORMAT"}};
-const FlagName kCapabilities[] = {{0x40, "DDSCAPS_OFFSCREENPLAIN"},
-                                  {0x200, "DDSCAPS_PRIMARYSURFACE"},
-                                  {0x800, "DDSCAPS_SYSTEMMEMORY"},
-                                  {0x4000, "DDSCAPS_VIDEOMEMORY"}};
-const FlagName kLockFlags[] = {{0x1, "DDLOCK_WAIT"},
-                               {0x10, "DDLOCK_READONLY"},
-                               {0x20, "DDLOCK_WRITEONLY"},
-                               {0x800, "DDLOCK_NOSYSLOCK"},
-                               {0x4000, "DDLOCK_DONOTWAIT"}};
-const FlagName kBlitFlags[] = {
-    {0x200, "DDBLT_ASYNC"}, {0x400, "DDBLT_COLORFILL"}, {0x01000000, "DDBLT_WAIT"}, {0x08000000, "DDBLT_DONOTWAIT"}};
+const FlagName kEnumerationFlags[] = {{0x1, "DDENUM_ATTACHEDSECONDARYDEVICES"}};
+const FlagName kCooperationFlags[] = {{0x8, "DDSCL_NORMAL"}};
+const FlagName kDescriptionFlags[] = {{0x1, "DDSD_CAPS"},  {0x2, "DDSD_HEIGHT"},      {0x4, "DDSD_WIDTH"},
+                                      {0x8, "DDSD_PITCH"}, {0x800, "DDSD_LPSURFACE"}, {0x1000, "DDSD_PIXELFORMAT"}};
+const FlagName kCapabilities[] = {
+    {0x40, "DDSCAPS_OFFSCREENPLAIN"}, {0x200, "DDSCAPS_PRIMARYSURFACE"}, {0x800, "DDSCAPS_SYSTEMMEMORY"}};
+const FlagName kLockFlags[] = {{0x1, "DDLOCK_WAIT"}, {0x800, "DDLOCK_NOSYSLOCK"}};
+const FlagName kBlitFlags[] = {{0x01000000, "DDBLT_WAIT"}, {0x08000000, "DDBLT_DONOTWAIT"}};
 
 template <size_t n>
 std::string FlagsText(DWORD flags, const FlagName (&names)[n]) {
@@ -290,8 +273,7 @@ class Surface final : public IDirectDrawSurface7, public Object {
     const Call call("Blt", Name() + "<" + fromName);
     HRESULT result = Usable("Blt");
     if (result == DD_OK && from != nullptr) result = from->Usable("Blt");
-    const bool waitAndNot = (flags & DDBLT_WAIT) != 0 && (flags & DDBLT_DONOTWAIT) != 0;
-    if (result == DD_OK && (from == nullptr || waitAndNot)) result = kInvalidParams;
+    if (result == DD_OK && from == nullptr) result = kInvalidParams;
     if (result == DD_OK && from->owner_ != owner_) result = kDeviceDoesNotOwnSurface;
     if (result == DD_OK && (locked_ || from->locked_)) result = DDERR_SURFACEBUSY;
     const std::string arguments = "dest=" + PointerText(destRect) + " source-rect=" + PointerText(sourceRect) +
@@ -310,12 +292,11 @@ class Surface final : public IDirectDrawSurface7, public Object {
   HRESULT MORVIT_STDCALL Lock(RECT* destRect, DDSURFACEDESC2* desc, DWORD flags, void* event) override {
     const Call call("Lock", Name());
     HRESULT result = Usable("Lock");
-    if (result == DD_OK && (!SizedDescription(desc) || event != nullptr)) result = kInvalidParams;
+    if (result == DD_OK && !SizedDescription(desc)) result = kInvalidParams;
     if (result == DD_OK && locked_) result = DDERR_SURFACEBUSY;
     if (result == DD_OK && !call.Scripted()) {
       Describe(desc, LockedMemory());
       locked_ = true;
-      lockedWithRect_ = destRect != nullptr;
     }
     const std::string arguments = "rect=" + PointerText(destRect) + " size=" + SizeText(desc) +
                                   " flags=" + FlagsText(flags, kLockFlags) + " event=" + PointerText(event);
@@ -326,8 +307,6 @@ class Surface final : public IDirectDrawSurface7, public Object {
     const Call call("Unlock", Name());
     HRESULT result = Usable("Unlock");
     if (result == DD_OK && !locked_) result = DDERR_NOTLOCKED;
-    // A whole-surface lock is undone by a null rectangle only.
-    if (result == DD_OK && !lockedWithRect_ && rect != nullptr) result = kInvalidRect;
     if (result == DD_OK && !call.Scripted()) locked_ = false;
     return call.Done(result, "rect=" + PointerText(rect));
   }
@@ -391,7 +370,6 @@ class Surface final : public IDirectDrawSurface7, public Object {
   char* memory_;
   std::vector<char> own_;
   bool locked_ = false;
-  bool lockedWithRect_ = false;
 };
 
 class DirectDraw final : public IDirectDraw7, public Object {
@@ -409,17 +387,13 @@ class DirectDraw final : public IDirectDraw7, public Object {
     const Call call("SetCooperativeLevel", Name());
     HRESULT result = DD_OK;
     if (Gone("SetCooperativeLevel")) result = kInvalidObject;
-    const bool normal = (flags & DDSCL_NORMAL) != 0;
-    const bool exclusive = (flags & 0x51) != 0;  // DDSCL_EXCLUSIVE, DDSCL_FULLSCREEN, DDSCL_ALLOWMODEX
-    // DDSCL_NORMAL goes with none of the exclusive flags; only it may go without a window.
-    if (result == DD_OK && (normal == exclusive || (window == nullptr && !normal))) result = kInvalidParams;
     if (result == DD_OK && !call.Scripted()) cooperativeLevelSet_ = true;
     return call.Done(result, "window=" + PointerText(window) + " flags=" + FlagsText(flags, kCooperationFlags));
   }
 
   HRESULT MORVIT_STDCALL CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, IUnknown* outer) override {
     const Call call("CreateSurface", Name());
-    HRESULT result = Refusal(desc, surface, outer);
+    HRESULT result = Refusal(desc, surface);
     std::string arguments = "outer=" + PointerText(outer);
     if (desc != nullptr) arguments = RequestText(*desc) + " " + arguments;
     if (surface != nullptr) *surface = nullptr;
@@ -474,21 +448,12 @@ class DirectDraw final : public IDirectDraw7, public Object {
     return text;
   }
 
-  HRESULT Refusal(const DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, const IUnknown* outer) const {
+  HRESULT Refusal(const DDSURFACEDESC2* desc, IDirectDrawSurface7** surface) const {
     if (Gone("CreateSurface")) return kInvalidObject;
-    if (desc == nullptr || surface == nullptr || outer != nullptr) return kInvalidParams;
-    if (desc->dwSize != kSurfaceDescSize || (desc->dwFlags & DDSD_CAPS) == 0) return kInvalidParams;
+    if (desc == nullptr || surface == nullptr || desc->dwSize != kSurfaceDescSize) return kInvalidParams;
     if (!cooperativeLevelSet_) return kNoCooperativeLevelSet;
-    if ((desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0) {
-      // The primary is the screen: its size and format are the display's.
-      if ((desc->dwFlags & ~DDSD_CAPS) != 0) return kInvalidParams;
-      return DD_OK;
-    }
-    // A surface over the caller's memory needs all of its geometry, its format and the memory, in system
-    // memory. (Surfaces of the double's own memory are not made: MORVIT asks for none.)
-    const DWORD clientMemory = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_LPSURFACE;
-    if ((desc->dwFlags & clientMemory) != clientMemory || desc->lpSurface == nullptr) return kInvalidParams;
-    if ((desc->ddsCaps.dwCaps & DDSCAPS_SYSTEMMEMORY) == 0) return kInvalidParams;
+    if ((desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0) return DD_OK;
+    // The primary's format is the only one a surface over the caller's memory may have.
     const DDPIXELFORMAT primary = PrimaryFormat(Current().bpp);
     if (std::memcmp(&desc->ddpfPixelFormat, &primary, sizeof primary) != 0) return kInvalidPixelFormat;
     return DD_OK;
@@ -506,22 +471,12 @@ HRESULT Surface::Usable(const char* method) const {
   return DD_OK;
 }
 
-// A device's GUID, or the zero GUID, opens the device; null opens the active one.
-bool KnownDevice(const GUID* guid) {
-  const GUID zero = {};
-  if (guid == nullptr || SameGuid(*guid, zero)) return true;
-  for (const Device& device : Current().devices) {
-    if (device.hasGuid && SameGuid(device.guid, *guid)) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 extern "C" HRESULT MORVIT_STDCALL DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA callback, void* context, DWORD flags) {
   const Call call("DirectDrawEnumerateExA", "-");
   HRESULT result = DD_OK;
-  if (callback == nullptr || (flags & ~DWORD{0x7}) != 0) result = kInvalidParams;
+  if (callback == nullptr) result = kInvalidParams;
   const std::string arguments = "callback=" + PointerText(reinterpret_cast<const void*>(callback)) +
                                 " context=" + PointerText(context) + " flags=" + FlagsText(flags, kEnumerationFlags);
   result = call.Done(result, arguments);
@@ -545,8 +500,7 @@ extern "C" HRESULT MORVIT_STDCALL DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA cal
 extern "C" HRESULT MORVIT_STDCALL DirectDrawCreateEx(GUID* guid, void** directDraw, const GUID& iid, IUnknown* outer) {
   const Call call("DirectDrawCreateEx", "-");
   HRESULT result = DD_OK;
-  if (directDraw == nullptr || outer != nullptr || !SameGuid(iid, IID_IDirectDraw7)) result = kInvalidParams;
-  if (result == DD_OK && !KnownDevice(guid)) result = kInvalidDirectDrawGuid;
+  if (directDraw == nullptr) result = kInvalidParams;
   std::string iidName = GuidText(&iid);
   if (SameGuid(iid, IID_IDirectDraw7)) iidName = "IID_IDirectDraw7";
   result = call.Done(result, "guid=" + GuidText(guid) + " iid=" + iidName + " outer=" + PointerText(outer));

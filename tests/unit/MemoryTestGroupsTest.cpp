@@ -141,12 +141,6 @@ Events Timed(int32_t passes, const std::string& pass) {
   return timed;
 }
 
-Events Joined(const std::vector<Events>& parts) {
-  Events joined;
-  for (const Events& part : parts) joined.insert(joined.end(), part.begin(), part.end());
-  return joined;
-}
-
 TEST(SysMemTests, KernelCallsBetweenTheCounterReads) {
   for (const KernelCase& c : kKernelCases) {
     SCOPED_TRACE(c.name);

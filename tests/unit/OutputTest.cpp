@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/RunState.h"
-#include "console/Failure.h"
 #include "console/FailureReport.h"
 #include "console/OutputChannel.h"
 #include "measure/TimedSection.h"
@@ -46,12 +45,7 @@ std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& 
     captured.counter.erase(captured.counter.begin());
     return value;
   };
-  std::string raised;
-  try {
-    step(Output());
-  } catch (const Failure& failure) {
-    raised = failure.ClassName() + ": " + failure.Message();
-  }
+  std::string raised = Raised([&] { step(Output()); });
   Output().FlushAtExit();
   return raised;
 }
@@ -104,6 +98,31 @@ TEST(Output, RealFields) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(Written([&](auto& out) { out.WriteReal(c.value, c.width, c.decimals); }), c.written) << c.name;
+}
+
+// Only a real's field stops at 255 characters, and only its decimals at 216: every other kind of item is
+// padded to any width.
+TEST(FieldWidths, EachLimitHoldsForItsOwnKind) {
+  const std::string pad296(296, ' ');
+  const struct {
+    const char* name;
+    std::function<void(OutputChannel&)> write;
+    std::string written;
+  } cases[] = {
+      {"text", [](OutputChannel& out) { out.WriteText("abcd", 300); }, pad296 + "abcd"},
+      {"zero-terminated text", [](OutputChannel& out) { out.WriteZText("abcd", 300); }, pad296 + "abcd"},
+      {"character", [](OutputChannel& out) { out.WriteChar('a', 300); }, std::string(299, ' ') + "a"},
+      {"Boolean", [](OutputChannel& out) { out.WriteBool(true, 300); }, pad296 + "TRUE"},
+      {"32-bit integer", [](OutputChannel& out) { out.WriteInt(1234, 300); }, pad296 + "1234"},
+      {"64-bit integer", [](OutputChannel& out) { out.WriteInt64(1234, 300); }, pad296 + "1234"},
+      {"real: the width counts as 255", [](OutputChannel& out) { out.WriteReal(1.5, 300, 2); },
+       std::string(251, ' ') + "1.50"},
+      {"real: a width of 230 is kept", [](OutputChannel& out) { out.WriteReal(1.5, 230, 2); },
+       std::string(226, ' ') + "1.50"},
+      {"real: 300 decimals count as 216", [](OutputChannel& out) { out.WriteReal(1.5, 0, 300); },
+       "1.5" + std::string(215, '0')},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Written(c.write), c.written) << c.name;
 }
 
 TEST(Output, WritesAndErrors) {

@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "console/Failure.h"
 #include "console/OutputChannel.h"
+#include "unit/FakePlatform.h"
 
 namespace morvit {
 namespace {
@@ -21,13 +21,10 @@ std::string WriteLineTo(int file) {
   const int saved = dup(STDOUT_FILENO);
   dup2(file, STDOUT_FILENO);
   Output().Reset();
-  std::string raised;
-  try {
+  std::string raised = Raised([] {
     Output().WriteLine(std::string(200, 'x'));
     Output().FlushAtExit();
-  } catch (const Failure& failure) {
-    raised = failure.ClassName() + ": " + failure.Message();
-  }
+  });
   Output().Reset();
   dup2(saved, STDOUT_FILENO);
   close(saved);

@@ -25,9 +25,8 @@ FIGURES = [
     ("a negative rate's units are truncated", "0.0006", -1700000, -1, 0, None, []),
 ]
 
-# The bytes of one pass: the surface in whole 4-byte words, counted in 32 bits.
+# The bytes of one pass: the surface in whole 4-byte words, counted in 32 bits. (Pitch times height: PASSES.)
 SURFACES = [
-    ("pitch times height", 1280, 200, 256000),
     ("a partial word left out", 4097, 3, 12288),
     ("2 GiB wraps to negative", 65536, 32768, -2147483648),
     ("a negative pitch", -1280, 200, -256000),
