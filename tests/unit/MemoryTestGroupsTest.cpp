@@ -58,7 +58,7 @@ decltype(morvit::CopyQWords) MORVIT_WRAP(MORVIT_COPY_QWORDS), MORVIT_REAL(MORVIT
 
 // The kernels themselves, referred to so that the link needs them under the listed names: a kernel renamed,
 // or given another signature, is then missing from the link instead of silently left unwrapped.
-extern const void* const morvitRealKernels[] = {
+extern const void* const kRealKernels[] = {
     reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_READ_DWORDS)),
     reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_WRITE_DWORDS)),
     reinterpret_cast<const void*>(&MORVIT_REAL(MORVIT_COPY_DWORDS)),

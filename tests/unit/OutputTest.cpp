@@ -51,7 +51,7 @@ std::string Capture(StreamKind kind, const std::function<void(OutputChannel&)>& 
 }
 
 // A case's calls on the channel, in order: texts, characters, and the calls that end and check statements.
-enum Control { kEndLine, kEndStatement, kCheckOutput, kEndStatementAndCheck };
+enum Control { EndLine, EndStatement, CheckOutput, EndStatementAndCheck };
 using Step = std::variant<std::string, char, Control>;
 template <typename... Parts>
 std::vector<Step> Steps(Parts... parts) {
@@ -62,10 +62,10 @@ void Perform(OutputChannel& out, const std::vector<Step>& steps) {
   for (const Step& step : steps) {
     if (const auto* text = std::get_if<std::string>(&step)) out.WriteText(*text);
     if (const auto* c = std::get_if<char>(&step)) out.WriteChar(*c);
-    if (step == Step(kEndLine)) out.EndLine();
-    if (step == Step(kEndStatement)) out.EndStatement();
-    if (step == Step(kCheckOutput)) out.CheckOutput();
-    if (step == Step(kEndStatementAndCheck)) out.EndStatementAndCheck();
+    if (step == Step(EndLine)) out.EndLine();
+    if (step == Step(EndStatement)) out.EndStatement();
+    if (step == Step(CheckOutput)) out.CheckOutput();
+    if (step == Step(EndStatementAndCheck)) out.EndStatementAndCheck();
   }
 }
 
@@ -136,16 +136,16 @@ TEST(Output, WritesAndErrors) {
     const char* raised;
   } cases[] = {
       {"a file gets 128-byte blocks, and the rest at the end", StreamKind::Disk, 0,
-       Steps("short", kEndLine, std::string(300, 'x')), "128 128 51 ", "short\r\n" + std::string(300, 'x'), ""},
+       Steps("short", EndLine, std::string(300, 'x')), "128 128 51 ", "short\r\n" + std::string(300, 'x'), ""},
       {"a full buffer goes out when more comes: that statement meets its error and loses its item", StreamKind::Pipe, 1,
-       Steps(std::string(126, 'a'), kEndLine, kCheckOutput, 'b', kEndLine), "128 2 ", "\r\n",
+       Steps(std::string(126, 'a'), EndLine, CheckOutput, 'b', EndLine), "128 2 ", "\r\n",
        "EInOutError: I/O error 112"},
       {"a failed write drops the rest of its item, not the next item", StreamKind::Disk, 1,
-       Steps(std::string(200, 'a'), "next", kEndLine), "128 6 ", "next\r\n", "EInOutError: I/O error 112"},
+       Steps(std::string(200, 'a'), "next", EndLine), "128 6 ", "next\r\n", "EInOutError: I/O error 112"},
       {"a checked statement end raises its error at once, before the next statement", StreamKind::Character, 1,
-       Steps("label ", kEndStatementAndCheck, "rest", kEndLine), "6 ", "", "EInOutError: I/O error 112"},
+       Steps("label ", EndStatementAndCheck, "rest", EndLine), "6 ", "", "EInOutError: I/O error 112"},
       {"an output of unknown kind stays closed: 103 at the statement end", StreamKind::Unknown, 0,
-       Steps("lost", kEndLine), "", "", "EInOutError: I/O error 103"},
+       Steps("lost", EndLine), "", "", "EInOutError: I/O error 103"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
