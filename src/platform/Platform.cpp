@@ -97,8 +97,11 @@ namespace morvit::platform {
 
 namespace {
 const Services kRealServices = {
-    RealQueryCounter, RealQueryFrequency,     RealAllocatePages,
-    RealFreePages,    RealOpenStandardOutput, RealWriteStandardOutput,
+    RealQueryCounter,        RealQueryFrequency,     RealAllocatePages,
+    RealFreePages,           RealOpenStandardOutput, RealWriteStandardOutput,
+#if defined(_WIN32)
+    RealReadThreadRegisters,
+#endif
 };
 Services currentServices = kRealServices;
 }  // namespace

@@ -36,6 +36,12 @@ struct Services {
   StandardOutput (*openStandardOutput)();
   // 0 when all bytes were written, else the error number of the failed write.
   int32_t (*writeStandardOutput)(const char* bytes, size_t count);
+#if defined(_WIN32)
+  // The registers of a suspended thread (GetThreadContext; thread a HANDLE, registers a CONTEXT), which a key's
+  // handling reads to see where the program's thread stands. It returns only once the suspension has taken
+  // effect, which may never come: tests make it so.
+  bool (*readThreadRegisters)(void* thread, void* registers);
+#endif
 };
 
 Services& CurrentServices();
