@@ -59,6 +59,10 @@ bool ClaimEnd() {
 // For a thread that lost the claim: the claiming thread ends the process (defined for each platform).
 [[noreturn]] void WaitForEnd();
 
+// For the program's thread about to end the process itself: waits until the threads the system started for
+// keys have left the process (defined for each platform).
+void WaitForKeyThreads();
+
 // The report for a key that cannot be thrown on the program's thread, with its line end, made when keys
 // are first converted and located at the code that catches the key: whoever writes it later must not
 // allocate, since the interrupted code may hold the heap.
@@ -123,6 +127,7 @@ __attribute__((noinline)) void PollInterrupt() {
 
 void IgnoreInterrupts() {
   if (!ClaimEnd()) WaitForEnd();
+  WaitForKeyThreads();
 }
 
 }  // namespace morvit::platform

@@ -259,7 +259,7 @@ def comparable(text):
 
 @win32_only
 class StressTest(unittest.TestCase):
-    RUNS = 16
+    RUNS = 24
 
     def test_keys_at_random_moments(self):
         # Keys at random moments over whole runs against the double, whose blits return at once: most of a run lies
@@ -286,8 +286,8 @@ class StressTest(unittest.TestCase):
                     result = keyed(command, b"DirectDraw 7 Version", delay=delay, env=env, limit=5)
                     flat, report = result.text.replace(b"\n", b""), REPORT.replace(rb"\n", b"") + rb"\Z"
                 statuses[result.status] += 1
-                if result.seconds is None:  # the run was over before the key
-                    self.assertEqual((result.status, comparable(flat)), (0, reference), case)
+                if result.status == 0:  # the key came after the run, or once its end had begun: it changed nothing
+                    self.assertEqual(comparable(flat), reference, case)
                     continue
                 slowest = max(slowest, result.seconds)
                 self.assertEqual(result.status, 1, case + " (None: still going 5 s after the key, then ended)")
