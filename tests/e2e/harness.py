@@ -22,27 +22,29 @@ IS_WIN32 = bool(RUNNER)
 win32_only = unittest.skipUnless(IS_WIN32, "Win32 behaviour, under Wine")
 
 
-def end_hung(process):
-    """Ends a run that did not end in time: SIGTERM first, on which the runner ends Wine's processes and screen."""
-    process.send_signal(signal.SIGTERM)
+def end_hung(pid):
+    """Ends a run that did not end in time, started as the leader of a process group: SIGTERM to the group first, on
+    which the runner (once Wine's program is gone) ends Wine's processes and screen, then SIGKILL."""
+    os.killpg(pid, signal.SIGTERM)
+    time.sleep(5)
     try:
-        process.wait(5)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
+        os.killpg(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
 
 
 def run(args=(), exe=EXE, stdout=subprocess.PIPE, env=(), runner_options=(), timeout=300):
     """Runs a program: its output and exit status, None when it had not ended after timeout seconds."""
     process = subprocess.Popen(RUNNER + list(runner_options) + [exe] + list(args), stdin=subprocess.DEVNULL,
-                               stdout=stdout, stderr=subprocess.DEVNULL, env=dict(os.environ, **dict(env)))
+                               stdout=stdout, stderr=subprocess.DEVNULL, env=dict(os.environ, **dict(env)),
+                               start_new_session=True)
     try:
         output, _ = process.communicate(timeout=timeout)
-        status = process.returncode
+        return types.SimpleNamespace(stdout=output, status=process.returncode)
     except subprocess.TimeoutExpired:
-        end_hung(process)
-        output, status = None, None
-    return types.SimpleNamespace(stdout=output, status=status)
+        end_hung(process.pid)
+        process.wait()
+        return types.SimpleNamespace(stdout=b"", status=None)
 
 
 def double_env(folder, script):
@@ -207,10 +209,8 @@ def keyed(command, ready, ready_file=None, delay=0.0, to_file=None, env=(), limi
         if done:
             status = os.waitstatus_to_exitcode(code)
     ended = time.time()
-    if status is None:  # hung: the runner's clean-up ends Wine's processes and screen on SIGTERM
-        os.killpg(pid, signal.SIGTERM)
-        time.sleep(5)
-        os.killpg(pid, signal.SIGKILL)
+    if status is None:
+        end_hung(pid)
         os.waitpid(pid, 0)
     while select.select([terminal], [], [], 0.2)[0]:
         try:
