@@ -6,6 +6,7 @@
 
 #include "platform/Fault.h"
 #include "platform/Fpu.h"
+#include "platform/HandlerCode.h"
 
 namespace morvit::platform {
 namespace {
@@ -58,6 +59,10 @@ bool ClaimEnd() {
 // For a thread that lost the claim: the claiming thread ends the process (defined for each platform).
 [[noreturn]] void WaitForEnd();
 
+// For the program's thread about to end the process itself: waits until the threads the system started for
+// keys have left the process (defined for each platform).
+void WaitForKeyThreads();
+
 // The report for a key that cannot be thrown on the program's thread, with its line end, made when keys
 // are first converted and located at the code that catches the key: whoever writes it later must not
 // allocate, since the interrupted code may hold the heap.
@@ -71,18 +76,36 @@ void PrepareInterruptReport(const void* handler, uint32_t code) {
 }  // namespace
 }  // namespace morvit::platform
 
+// The system's half, one file per concern, the same names in win32/ and posix/. Each file opens with what of it
+// runs in a handler. In this order (not sorted): the program's thread before the faults and keys that stop it or
+// run on it, the modules before the faults that ask whose code faulted.
+// clang-format off
 #if defined(_WIN32)
-#include "platform/win32/Platform.inc"
+#include "platform/win32/Services.inc"
+#include "platform/win32/Modules.inc"
+#include "platform/win32/ProgramThread.inc"
+#include "platform/win32/Faults.inc"
+#include "platform/win32/Keys.inc"
+#include "platform/win32/SystemText.inc"
 #else
-#include "platform/posix/Platform.inc"
+#include "platform/posix/Services.inc"
+#include "platform/posix/Modules.inc"
+#include "platform/posix/ProgramThread.inc"
+#include "platform/posix/Faults.inc"
+#include "platform/posix/Keys.inc"
+#include "platform/posix/SystemText.inc"
 #endif
+// clang-format on
 
 namespace morvit::platform {
 
 namespace {
 const Services kRealServices = {
-    RealQueryCounter, RealQueryFrequency,     RealAllocatePages,
-    RealFreePages,    RealOpenStandardOutput, RealWriteStandardOutput,
+    RealQueryCounter,        RealQueryFrequency,     RealAllocatePages,
+    RealFreePages,           RealOpenStandardOutput, RealWriteStandardOutput,
+#if defined(_WIN32)
+    RealReadThreadRegisters,
+#endif
 };
 Services currentServices = kRealServices;
 }  // namespace
@@ -104,6 +127,7 @@ __attribute__((noinline)) void PollInterrupt() {
 
 void IgnoreInterrupts() {
   if (!ClaimEnd()) WaitForEnd();
+  WaitForKeyThreads();
 }
 
 }  // namespace morvit::platform

@@ -21,6 +21,7 @@ namespace io_error {
 constexpr int32_t kFileNotFound = 2;
 constexpr int32_t kAccessDenied = 5;
 constexpr int32_t kInvalidHandle = 6;
+constexpr int32_t kWriteFault = 29;  // ERROR_WRITE_FAULT: the device failed the write
 constexpr int32_t kDiskFull = 112;
 constexpr int32_t kPipeClosed = 232;  // ERROR_NO_DATA: the reading end of the pipe has gone
 }  // namespace io_error
@@ -36,6 +37,12 @@ struct Services {
   StandardOutput (*openStandardOutput)();
   // 0 when all bytes were written, else the error number of the failed write.
   int32_t (*writeStandardOutput)(const char* bytes, size_t count);
+#if defined(_WIN32)
+  // The registers of a suspended thread (GetThreadContext; thread a HANDLE, registers a CONTEXT), which a key's
+  // handling reads to see where the program's thread stands. It returns only once the suspension has taken
+  // effect, which may never come: tests make it so.
+  bool (*readThreadRegisters)(void* thread, void* registers);
+#endif
 };
 
 Services& CurrentServices();

@@ -5,7 +5,8 @@
 // or waits, with keys converted, for what ends the process: a key while it throws and catches without end
 // (throw-loop) or writes lines without end (write-loop), a fault on a second thread while it writes lines
 // (thread-fault), the console's closing (close) or a Ctrl+C or Ctrl+Break handled on the program's own thread
-// (key-here, break-here); or lets a key come once the end has begun (key-after-end).
+// (key-here, break-here), a key whose stop of the program's thread never comes (stuck-stop); or lets a key come
+// once the end has begun (key-after-end).
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -15,9 +16,11 @@
 
 void RaiseCode(uint32_t code);  // the platform's exception of that code, raised inside the platform
 void StartFaultingThread();     // a second thread that soon reads address 0
-void DeliverConsoleEvent(uint32_t event, bool onThisThread);     // one of the three below
-void Pause();                                                    // waits for a signal, or for ever
-void Nap();                                                      // half a second
+void DeliverConsoleEvent(uint32_t event, bool onThisThread);  // one of the three below
+void Pause();                                                 // waits for a signal, or for ever
+void Nap();                                                   // half a second
+void StopsNeverCome();     // Win32: a key's handler finds the program's thread suspended and never stopped
+void ChainDefaultStand();  // Win32: a console handler called after the program's, which ends with status 9
 extern "C" const char morvit_ProbeWait asm("morvit_ProbeWait");  // DelayedX87Fault's fwait
 // The console events as Win32 numbers them: CTRL_C_EVENT, CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT.
 constexpr uint32_t kCtrlC = 0, kCtrlBreak = 1, kConsoleClose = 2;
@@ -74,8 +77,13 @@ void WaitForTheEnd() {
     StartFaultingThread();
     for (int i = 0;; ++i) Output().WriteLine("main " + std::to_string(i));
   }
+  if (mode == "close") ChainDefaultStand();
+  if (mode == "stuck-stop") StopsNeverCome();
   platform::ConvertInterrupts();
-  if (mode == "throw-loop" || mode == "key-here" || mode == "break-here") Output().WriteLine("ready");
+  if (mode == "throw-loop" || mode == "key-here" || mode == "break-here" || mode == "stuck-stop") {
+    Output().WriteLine("ready");
+  }
+  if (mode == "stuck-stop") DeliverConsoleEvent(kCtrlC, false);
   if (mode == "throw-loop") ThrowForever();
   for (int i = 0; mode == "write-loop"; ++i) Output().WriteLine("line " + std::to_string(i));
   if (mode == "close") {
@@ -101,7 +109,7 @@ void Body() {
     ~HeldResource() { Output().WriteLine("released"); }  // stands for the run's device and surfaces
   } held;
   if (mode == "throw-loop" || mode == "write-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here" ||
-      mode == "break-here" || mode == "key-after-end") {
+      mode == "break-here" || mode == "key-after-end" || mode == "stuck-stop") {
     WaitForTheEnd();
   }
   if (mode == "read") Output().WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));

@@ -11,7 +11,7 @@ import tempfile
 import unittest
 from pathlib import Path
 
-import test_runs
+import harness
 
 HERE = Path(__file__).resolve().parent
 REPORT = HERE.parent.parent / "scripts" / "report"
@@ -51,7 +51,7 @@ class ReportTest(unittest.TestCase):
         folder = self.enterContext(tempfile.TemporaryDirectory())
         inputs = {"qword": SAVED_RUN}
         for name, (args, script) in DOUBLE_RUNS.items():
-            inputs[name] = test_runs.run_double(args, script).stdout
+            inputs[name] = harness.run_double(args, script).stdout
         expected = []  # (file, line number, label) of every report line the program printed
         for name, data in inputs.items():
             Path(folder, name + ".txt").write_bytes(data)

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/Platform.h"
+
 void RaiseCode(uint32_t code) { RaiseException(code, 0, 0, nullptr); }
 
 namespace {
@@ -30,6 +32,23 @@ void DeliverConsoleEvent(uint32_t event, bool onThisThread) {
     CloseHandle(CreateThread(nullptr, 0, dispatch, argument, 0, nullptr));
   }
 }
+
+namespace {
+bool NeverReturn(void*, void*) {
+  Sleep(INFINITE);
+  return false;
+}
+
+// Stands for the system's default handling, which comes after the program's handler when that returns.
+BOOL WINAPI EndWithNine(DWORD) { return TerminateProcess(GetCurrentProcess(), 9); }
+}  // namespace
+
+// The thread is suspended and its registers never come: GetThreadContext as a system that cannot stop it
+// gives it.
+void StopsNeverCome() { morvit::platform::CurrentServices().readThreadRegisters = NeverReturn; }
+
+// Set before the program's own handler, so called after it.
+void ChainDefaultStand() { SetConsoleCtrlHandler(EndWithNine, TRUE); }
 
 void Pause() { Sleep(INFINITE); }
 void Nap() { Sleep(500); }
