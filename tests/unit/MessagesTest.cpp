@@ -49,7 +49,7 @@ TEST(FailureMessages, EveryOtherFaultClass) {
 }
 
 // What a failed write of standard output raises, by the platform's error number (the POSIX half's own
-// numbers: PosixOutputTest.cpp).
+// numbers: PlatformTest.cpp).
 TEST(FailureMessages, OutputErrorOfEveryNumber) {
   const struct {
     int32_t number;
