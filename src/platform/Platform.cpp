@@ -31,13 +31,13 @@ Fault InterruptFault(uintptr_t instruction, uint32_t code) {
 // A key's way through the process. The threads that look at it (the program's, the one that caught the
 // key, one that faulted) change it only by compare-and-exchange, so that one alone acts on each step.
 enum InterruptState : int {
-  kUnarmed,     // keys get the system's default handling
-  kArmed,       // the next key is taken
-  kKeyWaiting,  // a key was taken and is not yet thrown on the program's thread
-  kKeyThrown,   // thrown on the program's thread, from where it was interrupted or at a safe point
-  kEnding,      // a thread ends the process with its own report or status: keys are ignored
+  Unarmed,     // keys get the system's default handling
+  Armed,       // the next key is taken
+  KeyWaiting,  // a key was taken and is not yet thrown on the program's thread
+  KeyThrown,   // thrown on the program's thread, from where it was interrupted or at a safe point
+  Ending,      // a thread ends the process with its own report or status: keys are ignored
 };
-std::atomic<int> interruptState{kUnarmed};
+std::atomic<int> interruptState{Unarmed};
 
 bool ChangeInterruptState(int from, int to) { return interruptState.compare_exchange_strong(from, to); }
 
@@ -52,7 +52,7 @@ bool ClaimEnd() {
   uintptr_t none = 0;
   const uintptr_t self = CurrentThreadTag();
   if (!endingThread.compare_exchange_strong(none, self) && none != self) return false;
-  interruptState.store(kEnding);
+  interruptState.store(Ending);
   return true;
 }
 
@@ -118,9 +118,9 @@ const Services& RealServices() { return kRealServices; }
 void RestoreRealServices() { currentServices = kRealServices; }
 
 __attribute__((noinline)) void PollInterrupt() {
-  if (interruptState.load(std::memory_order_relaxed) != kKeyWaiting) return;
+  if (interruptState.load(std::memory_order_relaxed) != KeyWaiting) return;
   // Not while a failure is on its way out: a second throw would end in std::terminate.
-  if (std::uncaught_exceptions() > 0 || !ChangeInterruptState(kKeyWaiting, kKeyThrown)) return;
+  if (std::uncaught_exceptions() > 0 || !ChangeInterruptState(KeyWaiting, KeyThrown)) return;
   const uintptr_t caller = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
   ThrowFault(InterruptFault(caller, kInterruptCode));
 }

@@ -8,11 +8,11 @@
 void RaiseCode(uint32_t code) { RaiseException(code, 0, 0, nullptr); }
 
 namespace {
-volatile int* const nowhere = nullptr;
+volatile int* const kNowhere = nullptr;
 
 DWORD WINAPI FaultLater(void*) {
   Sleep(100);
-  return static_cast<DWORD>(*nowhere);
+  return static_cast<DWORD>(*kNowhere);  // NOLINT(clang-analyzer-core.NullDereference): the fault it is for
 }
 }  // namespace
 
@@ -24,6 +24,7 @@ void StartFaultingThread() { CloseHandle(CreateThread(nullptr, 0, FaultLater, nu
 void DeliverConsoleEvent(uint32_t event, bool onThisThread) {
   const auto dispatch = reinterpret_cast<LPTHREAD_START_ROUTINE>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CtrlRoutine")));
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the dispatcher takes the event as its thread argument
   void* const argument = reinterpret_cast<void*>(static_cast<uintptr_t>(event));
   if (dispatch == nullptr) return;
   if (onThisThread) {
