@@ -20,10 +20,13 @@ host_runs_32bit() {
   /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
-# Why Wine cannot run here and how to see it, on standard error, then what to do: WHAT, or else running the
-# program on a Windows PC.
+# Where Wine runs instead, for the callers' "what to do".
+# shellcheck disable=SC2034 # used by the scripts that source this file
+host32_elsewhere="a Linux that runs 32-bit programs (WSL2, a kernel with IA-32 emulation on)"
+
+# Why Wine cannot run here and how to see it, on standard error, each line after NAME; the caller says what to do.
 explain_no_32bit() {
-  local name=$1 what=${2:-run the program on a Windows PC}
+  local name=$1
   {
     echo "$name: this host cannot execute 32-bit x86 Linux programs, so Wine cannot start MORVIT.EXE here."
     if [ "${MORVIT_HOST_32BIT:-}" = no ]; then
@@ -36,7 +39,5 @@ explain_no_32bit() {
     else
       echo "  The 32-bit C library is missing (/lib/ld-linux.so.2): scripts/install-deps.sh installs it."
     fi
-    echo "  What to do: $what;"
-    echo "  or use a Linux that runs 32-bit programs (WSL2, a kernel with IA-32 emulation on)."
   } >&2
 }

@@ -37,7 +37,8 @@ if ! host_runs_32bit; then
   if bash scripts/package.sh >/dev/null; then
     what="$what, or the release zip dist/morvit-$version.zip (the exe, its guide and checksums),"
   fi
-  explain_no_32bit run.sh "$what to a Windows PC and run it there"
+  explain_no_32bit run.sh
+  echo "  What to do: $what to a Windows PC and run it there; or use $host32_elsewhere." >&2
   exit "$host32_unavailable"
 fi
 exec scripts/wine-run.sh --prefix build/win32/wineprefix "${runner_options[@]}" build/win32/src/app/MORVIT.EXE "$@"

@@ -13,7 +13,8 @@ bash scripts/install-deps.sh
 runs_32bit=1
 if ! host_runs_32bit; then
   runs_32bit=
-  explain_no_32bit test.sh "the Win32 tests that start Wine are skipped; everything else runs"
+  explain_no_32bit test.sh
+  echo "  The Win32 tests that start Wine are skipped and everything else runs; for them, use $host32_elsewhere." >&2
 fi
 
 jobs=${MORVIT_JOBS:-2}

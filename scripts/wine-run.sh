@@ -29,7 +29,8 @@ fi
 # shellcheck source=scripts/host32.sh
 . "$(dirname "$0")/host32.sh"
 if ! host_runs_32bit; then
-  explain_no_32bit wine-run.sh "run $1 on a Windows PC"
+  explain_no_32bit wine-run.sh
+  echo "  What to do: run $1 on a Windows PC, or use $host32_elsewhere." >&2
   exit "$host32_unavailable"
 fi
 

@@ -16,7 +16,7 @@ WHY = ["this host cannot execute 32-bit x86 Linux programs, so Wine cannot start
        "  How to see it: '/lib/ld-linux.so.2 --version' fails with \"Exec format error\"; the kernel log",
        "  (dmesg) says \"IA-32 emulation off\" when the kernel was booted with ia32_emulation=off, and WSL1",
        "  never runs 32-bit Linux programs."]
-OTHER_LINUX = "  or use a Linux that runs 32-bit programs (WSL2, a kernel with IA-32 emulation on)."
+ELSEWHERE = "a Linux that runs 32-bit programs (WSL2, a kernel with IA-32 emulation on)."
 
 
 def run(command):
@@ -25,7 +25,7 @@ def run(command):
 
 
 def explanation(name, what):
-    lines = [name + ": " + WHY[0]] + WHY[1:] + ["  What to do: %s;" % what, OTHER_LINUX]
+    lines = [name + ": " + WHY[0]] + WHY[1:] + ["  What to do: %s %s" % (what, ELSEWHERE)]
     return "".join(line + "\n" for line in lines)
 
 
@@ -36,7 +36,7 @@ class NoThirtyTwoBitHostTest(unittest.TestCase):
         zip_path = "dist/morvit-%s.zip" % version
         done = run(["bash", "scripts/run.sh", "2", "1", "2"])
         what = ("copy build/win32/src/app/MORVIT.EXE, or the release zip %s (the exe, its guide and checksums), "
-                "to a Windows PC and run it there" % zip_path)
+                "to a Windows PC and run it there; or use" % zip_path)
         self.assertEqual(done.returncode, UNAVAILABLE, "run.sh's exit status")
         self.assertEqual(done.stderr, explanation("run.sh", what), "run.sh's message")
         self.assertEqual(done.stdout, "", "run.sh's standard output: nothing ran")
@@ -47,7 +47,7 @@ class NoThirtyTwoBitHostTest(unittest.TestCase):
             prefix = Path(folder) / "prefix"
             done = run(["bash", "scripts/wine-run.sh", "--prefix", str(prefix), "MORVIT.EXE", "/?"])
             self.assertEqual(done.returncode, UNAVAILABLE, "wine-run.sh's exit status")
-            self.assertEqual(done.stderr, explanation("wine-run.sh", "run MORVIT.EXE on a Windows PC"),
+            self.assertEqual(done.stderr, explanation("wine-run.sh", "run MORVIT.EXE on a Windows PC, or use"),
                              "wine-run.sh's message")
             self.assertFalse(prefix.exists(), "wine-run.sh made no Wine prefix")
 
