@@ -209,17 +209,23 @@ TEST(DirectDrawCalls, WholeRuns) {
 
 // A failure raised while the callback reports a device cannot pass through ddraw.dll's frames: the
 // callback keeps it, stops the listing, and the run raises it once DirectDrawEnumerateExA has returned.
+std::string listed;  // what the listing wrote before and after its failed line
+
 TEST(DirectDrawCalls, FailureInsideTheEnumerationCallback) {
   FakePlatform fake;
   fake.Services().openStandardOutput = [] { return platform::StandardOutput{true, platform::StreamKind::Character}; };
-  // The second device's first line meets a full disk.
+  // The first device's first line meets a full disk; the second device must not be reported after it.
+  listed.clear();
   fake.Services().writeStandardOutput = [](const char* bytes, size_t count) {
-    if (std::string(bytes, count).rfind("  Driver 1", 0) == 0) return 112;
+    const std::string text(bytes, count);
+    if (text.rfind("  Driver 0", 0) == 0) return 112;
+    listed += text;
     return 0;
   };
   const RecordedRun run = RunAgainstTheDouble({"/I"}, "", fake);
   EXPECT_EQ(FirstDifference(run.calls, {Opening(kZeroGuid)[0]}), "");
   EXPECT_EQ(run.raised, "EInOutError: I/O error 112");
+  EXPECT_EQ(listed.find("Driver 1"), std::string::npos) << "the listing goes on after the failure: " << listed;
 }
 
 }  // namespace

@@ -45,7 +45,9 @@ class RenderingTest(unittest.TestCase):
     def test_a_bar_in_a_markdown_cell_is_escaped(self):
         # Unescaped, it would end the cell. (The names row's escapes: two-runs.md.)
         table = markdown_table(compared([("pipe", COMPLETE, "Card=Voodoo3 | 2000")]))
-        self.assertIn("| Card | Voodoo3 \\| 2000 |", table.split("\n"))
+        self.assertIn("| Card | Voodoo3 \\| 2000 |", table.split("\n"), "a sidecar's value")
+        table = markdown_table(compared([("a", COMPLETE, "Machine=K6|2"), ("b", COMPLETE, None)], "K6|2"))
+        self.assertIn("| **Rate (MB/s); change from K6\\|2** |  |  |", table.split("\n"), "the baseline's name")
 
     def test_a_run_without_switches_beside_one_with_them_is_noted(self):
         table = plain_table(compared([("plain", NO_SWITCHES, None), ("qword", COMPLETE, None)]))
