@@ -139,8 +139,8 @@ PROBE_RUNS = [  # name, the probe's arguments, output, exit status
     ("a key handled on the program's own thread: the report at once", ["key-here"], [text("ready"), CONTROL_C], 1),
     ("a key once the end has begun: the run ends as it would have", ["key-after-end"], [text("after")] + RELEASED, 0)]
 WIN32_PROBE_RUNS = [("Ctrl+Break, as Ctrl+C", ["break-here"], [text("ready"), CONTROL_C], 1),
-                    ("a key whose stop of the program's thread never comes: the report all the same", ["stuck-stop"],
-                     [text("ready"), CONTROL_C], 1)]
+                    ("a key whose stop of the program's thread never comes: the report all the same",
+                     ["key-elsewhere", "stuck"], [text("ready"), CONTROL_C], 1)]
 # The console's closing ends the process as the system's default would, 0xC000013A (Wine passes on its low byte),
 # but before the handlers after the program's (the probe's stand-in ends with 9); natively a hang-up's own end.
 CLOSED_STATUS = 0x3A if IS_WIN32 else -signal.SIGHUP
@@ -158,12 +158,17 @@ class FailureTest(unittest.TestCase):
                 assert_output(self, name, run(args, PROBE), before + [failure_report(cls, message, module)], 1)
 
     def test_other_ends(self):
-        # The console's closing (a hang-up natively): the finished lines reach the file, and nothing follows them.
-        with tempfile.TemporaryFile() as output:
-            closed = run(["close"], PROBE, stdout=output, timeout=60)
-            output.seek(0)
-            self.assertEqual(output.read(), b"finished 1\r\n" + b"finished 2\r\n", "the console's closing")
-        self.assertEqual(closed.status, CLOSED_STATUS, "the console's closing: exit status")
+        # The console's closing (a hang-up natively): the finished lines reach the file, and nothing follows them;
+        # also when the stop of the program's thread never comes.
+        cases = [["close"]]
+        if IS_WIN32:
+            cases.append(["close", "stuck"])
+        for args in cases:
+            with tempfile.TemporaryFile() as output:
+                closed = run(args, PROBE, stdout=output, timeout=60)
+                output.seek(0)
+                self.assertEqual(output.read(), b"finished 1\r\n" + b"finished 2\r\n", args)
+            self.assertEqual(closed.status, CLOSED_STATUS, "%s: exit status" % args)
         rows = PROBE_RUNS
         if IS_WIN32:
             rows = PROBE_RUNS + WIN32_PROBE_RUNS
@@ -197,18 +202,18 @@ class FailureTest(unittest.TestCase):
     @win32_only
     def test_fault_on_another_thread(self):
         # The program's thread writes lines until a second thread faults: the report comes whole and last, after a
-        # prefix of the lines.
+        # prefix of the lines; also when the stop of the program's thread never comes.
         message = VIOLATION % (PROBE_MODULE, b"Read", b"00000000")
         report = re.compile(failure_report(b"EAccessViolation", message, PROBE_MODULE) + rb"\r\n\Z")
-        for attempt in range(4):
-            result = run(["thread-fault"], PROBE, timeout=60)
+        for attempt, args in enumerate([["thread-fault"], ["thread-fault", "stuck"]] * 2):
+            result = run(args, PROBE, timeout=60)
             found = report.search(result.stdout)
-            self.assertIsNotNone(found, (attempt, result.stdout[-300:]))
+            self.assertIsNotNone(found, (attempt, args, result.stdout[-300:]))
             lines = result.stdout[:found.start()]
             count = lines.count(b"\n") + 1
             written = b"".join(b"main %d\r\n" % i for i in range(count))
-            self.assertTrue(written.startswith(lines), (attempt, lines[-300:]))
-            self.assertEqual(result.status, 1, attempt)
+            self.assertTrue(written.startswith(lines), (attempt, args, lines[-300:]))
+            self.assertEqual(result.status, 1, (attempt, args))
 
 
 REPORT = rb"Exception EControlC in module \S+ at [0-9A-F]{8}\.\nControl-C hit\."

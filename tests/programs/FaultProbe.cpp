@@ -5,8 +5,9 @@
 // or waits, with keys converted, for what ends the process: a key while it throws and catches without end
 // (throw-loop) or writes lines without end (write-loop), a fault on a second thread while it writes lines
 // (thread-fault), the console's closing (close) or a Ctrl+C or Ctrl+Break handled on the program's own thread
-// (key-here, break-here), a key whose stop of the program's thread never comes (stuck-stop); or lets a key come
-// once the end has begun (key-after-end).
+// (key-here, break-here) or on a thread of its own (key-elsewhere); or lets a key come once the end has begun
+// (key-after-end). With "stuck" after thread-fault, close or key-elsewhere, no stop of the program's thread
+// ever comes.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,7 +20,7 @@ void StartFaultingThread();     // a second thread that soon reads address 0
 void DeliverConsoleEvent(uint32_t event, bool onThisThread);  // one of the three below
 void Pause();                                                 // waits for a signal, or for ever
 void Nap();                                                   // half a second
-void StopsNeverCome();     // Win32: a key's handler finds the program's thread suspended and never stopped
+void StopsNeverCome();     // Win32: the program's thread is suspended, and never stopped
 void ChainDefaultStand();  // Win32: a console handler called after the program's, which ends with status 9
 extern "C" const char morvit_ProbeWait asm("morvit_ProbeWait");  // DelayedX87Fault's fwait
 // The console events as Win32 numbers them: CTRL_C_EVENT, CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT.
@@ -73,17 +74,17 @@ __attribute__((noinline)) void DelayedX87FaultBesideCleanUp() {
 
 // Modes that end only by what their test sends; the program's thread must not write after that.
 void WaitForTheEnd() {
+  if (mode == "close") ChainDefaultStand();
+  if (argument == "stuck") StopsNeverCome();
+  platform::ConvertInterrupts();
   if (mode == "thread-fault") {
     StartFaultingThread();
     for (int i = 0;; ++i) Output().WriteLine("main " + std::to_string(i));
   }
-  if (mode == "close") ChainDefaultStand();
-  if (mode == "stuck-stop") StopsNeverCome();
-  platform::ConvertInterrupts();
-  if (mode == "throw-loop" || mode == "key-here" || mode == "break-here" || mode == "stuck-stop") {
+  if (mode == "throw-loop" || mode == "key-here" || mode == "break-here" || mode == "key-elsewhere") {
     Output().WriteLine("ready");
   }
-  if (mode == "stuck-stop") DeliverConsoleEvent(kCtrlC, false);
+  if (mode == "key-elsewhere") DeliverConsoleEvent(kCtrlC, false);
   if (mode == "throw-loop") ThrowForever();
   for (int i = 0; mode == "write-loop"; ++i) Output().WriteLine("line " + std::to_string(i));
   if (mode == "close") {
@@ -109,7 +110,7 @@ void Body() {
     ~HeldResource() { Output().WriteLine("released"); }  // stands for the run's device and surfaces
   } held;
   if (mode == "throw-loop" || mode == "write-loop" || mode == "thread-fault" || mode == "close" || mode == "key-here" ||
-      mode == "break-here" || mode == "key-after-end" || mode == "stuck-stop") {
+      mode == "break-here" || mode == "key-after-end" || mode == "key-elsewhere") {
     WaitForTheEnd();
   }
   if (mode == "read") Output().WriteLine(std::to_string(*reinterpret_cast<volatile int*>(readAddress)));
