@@ -4,7 +4,9 @@
 
 #include "app/CommandLine.h"
 #include "app/RunState.h"
+#include "console/Failure.h"
 #include "console/OutputChannel.h"
+#include "console/Text.h"
 #include "display/BlitMeasurements.h"
 #include "display/ComReference.h"
 #include "display/DeviceList.h"
@@ -83,7 +85,8 @@ void ProgramMain() {
     WriteUsage();
     return;
   }
-  platform::ConvertInterrupts();
+  const platform::FailedCall failed = platform::ConvertInterrupts();
+  if (failed.function != nullptr) Raise(kExceptionClass, Format("%s fail [%d]", failed.function, failed.error));
   platform::ComInitialize();
   RunBenchmark();
   platform::ComUninitialize();

@@ -85,7 +85,12 @@ class FaultConversion {
 // come soon, the report is written from where the key was caught and the process ends with status 1.
 // A second key while the first is handled is ignored. The console's close, log-off and shut-down events
 // stop the program's thread and pass its finished text on before the system ends the process.
-void ConvertInterrupts();
+// Returns the system call that failed, if one did (then keys still end the process the system's way).
+struct FailedCall {
+  const char* function;  // null when none failed
+  int32_t error;         // the system's error number
+};
+[[nodiscard]] FailedCall ConvertInterrupts();
 // A safe point of the program's thread (a statement's end, a blit's end): throws EControlC when a key is
 // waiting for the thread, unless a failure is already on its way out.
 void PollInterrupt();

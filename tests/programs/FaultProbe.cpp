@@ -76,7 +76,7 @@ __attribute__((noinline)) void DelayedX87FaultBesideCleanUp() {
 void WaitForTheEnd() {
   if (mode == "close") ChainDefaultStand();
   if (argument == "stuck") StopsNeverCome();
-  platform::ConvertInterrupts();
+  if (platform::ConvertInterrupts().function != nullptr) std::abort();
   if (mode == "thread-fault") {
     StartFaultingThread();
     for (int i = 0;; ++i) Output().WriteLine("main " + std::to_string(i));
