@@ -1,7 +1,7 @@
 // What the memory tests do that their output cannot show: which kernel each pass calls, on which buffers and
 // over how many elements, how many passes lie between the two counter reads, and which page buffers come
 // and go. The link wraps the kernels (-Wl,--wrap) so that the tests' calls come here, where they are
-// recorded instead of run: the kernels' own instructions are pinned by their disassembly test.
+// recorded instead of run: the kernels' own instructions are pinned by the build, which refuses kernels that are not their patterns.
 #include <gtest/gtest.h>
 
 #include <cstdio>

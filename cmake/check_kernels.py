@@ -1,8 +1,10 @@
-"""Fails unless each transfer kernel in the object built from MorvitUtl.cpp is its fixed instruction pattern,
-and each loop lies in one 64-byte block of code. A compiler that made a kernel a library call, a vector or
-unrolled loop, or added work per element, would change what the program measures and no result.
-  check_kernels.py OBJDUMP OBJECTS (the library's object list, separated by ';')"""
+"""The build fails unless each transfer kernel in the object built from MorvitUtl.cpp is its fixed instruction
+pattern, and each loop lies in one 64-byte block of code. A compiler that made a kernel a library call, a vector
+or unrolled loop, or added work per element, would change what the program measures and no result.
+  check_kernels.py OBJDUMP PROGRAM OBJECT... (the library's objects, as arguments or one ';'-separated list)
+removes PROGRAM, linked from those objects, when a kernel is not its pattern."""
 
+import os
 import re
 import subprocess
 import sys
@@ -115,7 +117,7 @@ def disassembly(objdump, path):
 
 def main():
     objdump = sys.argv[1]
-    paths = [p for p in ";".join(sys.argv[2:]).split(";") if re.search(r"[/\\]MorvitUtl\.cpp\.o(bj)?$", p)]
+    paths = [p for p in ";".join(sys.argv[3:]).split(";") if re.search(r"[/\\]MorvitUtl\.cpp\.o(bj)?$", p)]
     require(len(paths) == 1, "no single MorvitUtl object among the objects: %s" % paths)
     path = paths[0]
     check_section_aligned(objdump, path)
@@ -139,4 +141,6 @@ if __name__ == "__main__":
     try:
         main()
     except Mismatch as error:
+        if os.path.exists(sys.argv[2]):
+            os.remove(sys.argv[2])  # else the next build would take it as up to date
         raise SystemExit("FAIL: %s" % error)
