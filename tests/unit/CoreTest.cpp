@@ -1,4 +1,4 @@
-// Splitting the command line, reading numbers, the failure report's full stop and a report line's figures.
+// Splitting the command line, reading numbers and the failure report's full stop.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,10 +6,6 @@
 
 #include "app/CommandLine.h"
 #include "console/FailureReport.h"
-#include "measure/MorvitUtl.h"
-#include "measure/TimedSection.h"
-#include "platform/Fpu.h"
-#include "platform/Platform.h"
 
 namespace morvit {
 namespace {
@@ -78,40 +74,6 @@ TEST(FailureReport, FullStop) {
   for (const auto& [message, shown] : cases) {
     const std::string text = FailureReportText(Failure(kExceptionClass, message, 0));
     EXPECT_EQ(text.substr(text.find('\n') + 1), shown) << '"' << message << '"';
-  }
-}
-
-struct FiguresCase {
-  const char* name;
-  int64_t elapsed;
-  int64_t frequency;
-  int32_t passBytes;
-  int32_t count;
-  double seconds;
-  int64_t bytesPerSecond;
-  int64_t megabytes;
-  int64_t gigabytes;
-};
-
-TEST(ReportLine, Figures) {
-  const FiguresCase cases[] = {
-      {"the rate is truncated", 4, 1, 11, 1, 4.0, 2, 0, 0},
-      {"seconds are the counter's quotient", 1, 3, 1, 1, 1.0 / 3.0, 3, 0, 0},
-      {"megabytes round half up", 1, 1, 1500000, 1, 1.0, 1500000, 2, 0},
-      {"just below half a megabyte rounds down", 1, 1, 1499999, 1, 1.0, 1499999, 1, 0},
-      {"gigabytes round half up", 1, 1, 500000000, 5, 1.0, 2500000000, 2500, 3},
-      {"a negative count is truncated toward zero", 1, 1, 1700000, -1, 1.0, -1700000, -1, 0},
-  };
-  InstallFailureHandlers();
-  platform::FaultConversion faultConversion;
-  platform::LoadControlWord(platform::kProgramControlWord);
-  for (const FiguresCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    const ReportFigures figures = ComputeFigures(c.elapsed, c.frequency, c.passBytes, c.count);
-    EXPECT_EQ(figures.seconds, c.seconds);
-    EXPECT_EQ(figures.bytesPerSecond, c.bytesPerSecond);
-    EXPECT_EQ(figures.megabytes, c.megabytes);
-    EXPECT_EQ(figures.gigabytes, c.gigabytes);
   }
 }
 
