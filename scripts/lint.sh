@@ -2,7 +2,8 @@
 # Checks the style the repository writes down: clang-format (.clang-format) over the C++ sources,
 # clang-tidy's bug-finding families and naming convention (.clang-tidy) over every translation unit of the native
 # and Win32 builds,
-# clang's -Wcomma over the tests, flake8 (.flake8) over the Python, shellcheck over the shell scripts. Prints each
+# clang's -Wcomma over the tests, the developer's map against the layers and folders, flake8 (.flake8) over the
+# Python, shellcheck over the shell scripts. Prints each
 # finding and exits non-zero when there is any. The builds' compile commands are configured when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -64,6 +65,9 @@ echo "== clang -Wcomma: ${#comma_checks[@]} compilations of test files"
 for check in "${comma_checks[@]}"; do
   eval "$check" || status=1
 done
+
+echo "== docs/DEVELOPING.md: its layer and folder tables against src/CMakeLists.txt and the folders"
+python3 scripts/check_developing_map.py || status=1
 
 mapfile -t python < <(git ls-files '*.py'; echo scripts/report)
 echo "== flake8: ${#python[@]} files"
