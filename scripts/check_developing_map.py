@@ -18,8 +18,9 @@ for layer, items in re.findall(r"^morvit_layer\((\w+) ([^)]*)\)", build, re.MULT
     allowed[layer] = sorted(item for item in items.split() if item != layer)
 rows = re.findall(r"^\| `src/(\w+)` \|[^|]*\| ([^|]*) \|$", guide, re.MULTILINE)
 names = [layer for layer, _ in rows]
-if names != list(reversed(list(allowed))):
-    problems.append("layer rows %s, but the build's layers from the top are %s" % (names, list(reversed(list(allowed)))))
+from_the_top = list(reversed(list(allowed)))
+if names != from_the_top:
+    problems.append("layer rows %s, but the build's layers from the top are %s" % (names, from_the_top))
 folders = sorted(path.name for path in Path("src").iterdir() if path.is_dir())
 if sorted(names) != folders:
     problems.append("layer rows %s, but src/ holds %s" % (sorted(names), folders))

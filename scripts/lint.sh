@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Checks the style the repository writes down: clang-format (.clang-format) over the C++ sources,
 # clang-tidy's bug-finding families and naming convention (.clang-tidy) over every translation unit of the native
-# and Win32 builds,
-# clang's -Wcomma over the tests, the developer's map against the layers and folders, flake8 (.flake8) over the
-# Python, shellcheck over the shell scripts. Prints each
-# finding and exits non-zero when there is any. The builds' compile commands are configured when missing.
+# and Win32 builds, clang's -Wcomma over the tests, the developer's map against the layers and folders, flake8
+# (.flake8) over the Python, shellcheck over the shell scripts. Prints each finding and exits non-zero when there
+# is any. The builds' compile commands are configured when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${MORVIT_JOBS:-2}
