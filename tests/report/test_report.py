@@ -38,8 +38,6 @@ TROUBLE = [
      "Chipset, RAM, Cache, Card, Chip, VRAM, Bus, FastWrites, Driver, DirectX, OS, Refresh, Notes\n", [], ""),
     ("a baseline that is no column", SAVED_RUN, None, ["--baseline", "K6-2", "{saved}"], 2,
      "report: --baseline 'K6-2' is no column; the columns: qword, input\n", [], ""),
-    ("an output that cannot be written", SAVED_RUN, None, ["--json", "{folder}/missing/r.json"], 2,
-     "report: {folder}/missing/r.json: cannot write: No such file or directory\n", [], ""),
 ]
 
 

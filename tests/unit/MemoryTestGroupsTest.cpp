@@ -1,7 +1,8 @@
 // What the memory tests do that their output cannot show: which kernel each pass calls, on which buffers and
 // over how many elements, how many passes lie between the two counter reads, and which page buffers come
 // and go. The link wraps the kernels (-Wl,--wrap) so that the tests' calls come here, where they are
-// recorded instead of run: the kernels' own instructions are pinned by the build, which refuses kernels that are not their patterns.
+// recorded instead of run: the kernels' own instructions are pinned by the build, which refuses kernels that are not
+// their patterns.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -141,37 +142,31 @@ Events Timed(int32_t passes, const std::string& pass) {
   return timed;
 }
 
-TEST(SysMemTests, KernelCallsBetweenTheCounterReads) {
+// Each group's kernel calls, one run of it on a fresh state.
+TEST(MemoryTestGroups, KernelCallsBetweenTheCounterReads) {
   for (const KernelCase& c : kKernelCases) {
     SCOPED_TRACE(c.name);
-    FakePlatform fake;
-    RunState state = WatchedState(c, fake);
-    SysMemTests(state);
-    const Events expected = Joined({
+    const Events sysMemTests = Joined({
         Timed(kTests, "read sys " + c.elements),
         Timed(kTests, "write sys " + c.elements + " of " + c.fill),
         {"allocate " + std::to_string(c.dwordCount * 4)},
         Timed(kTests, "copy sys to copy " + c.elements),
         {"release copy"},
     });
-    EXPECT_EQ(events, expected);
-  }
-}
-
-TEST(VideoMemTests, KernelCallsBetweenTheCounterReads) {
-  for (const KernelCase& c : kKernelCases) {
-    SCOPED_TRACE(c.name);
-    FakePlatform fake;
-    RunState state = WatchedState(c, fake);
-    VideoMemTests(state);
-    const Events expected = Joined({
+    const Events videoMemTests = Joined({
         {"write sys 1025 dwords of 5A5A5A5A"},  // what the blits left, replaced with the 32-bit kernel
         Timed(kReads, "read video " + c.elements),
         Timed(kTests, "write video " + c.elements + " of " + c.fill),
         Timed(kTests, "copy sys to video " + c.elements),
         Timed(kReads, "copy video to sys " + c.elements),
     });
-    EXPECT_EQ(events, expected);
+    FakePlatform fake;
+    RunState state = WatchedState(c, fake);
+    SysMemTests(state);
+    EXPECT_EQ(events, sysMemTests) << "SysMemTests";
+    state = WatchedState(c, fake);
+    VideoMemTests(state);
+    EXPECT_EQ(events, videoMemTests) << "VideoMemTests";
   }
 }
 

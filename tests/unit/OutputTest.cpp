@@ -74,13 +74,6 @@ std::string Written(const std::function<void(OutputChannel&)>& write) {
   return captured.text;
 }
 
-TEST(Output, TextAndIntegerFields) {
-  EXPECT_EQ(Written([](auto& out) { out.WriteText("abc", 2); }), "abc") << "a narrower field cuts nothing";
-  EXPECT_EQ(Written([](auto& out) { out.WriteText("abc", -3); }), "abc") << "a negative width is no field";
-  EXPECT_EQ(Written([](auto& out) { out.WriteZText("ab\0cd", 3); }), " ab") << "a zero ends the text";
-  EXPECT_EQ(Written([](auto& out) { out.WriteInt64(INT64_MIN); }), "-9223372036854775808") << "the lowest, in full";
-}
-
 TEST(Output, RealFields) {
   const struct {
     const char* name;
@@ -101,7 +94,7 @@ TEST(Output, RealFields) {
 }
 
 // Only a real's field stops at 255 characters, and only its decimals at 216: every other kind of item is
-// padded to any width.
+// padded to any width; no field cuts its item.
 TEST(FieldWidths, EachLimitHoldsForItsOwnKind) {
   const std::string pad296(296, ' ');
   const struct {
@@ -121,6 +114,11 @@ TEST(FieldWidths, EachLimitHoldsForItsOwnKind) {
        std::string(226, ' ') + "1.50"},
       {"real: 300 decimals count as 216", [](OutputChannel& out) { out.WriteReal(1.5, 0, 300); },
        "1.5" + std::string(215, '0')},
+      {"a narrower field cuts nothing", [](OutputChannel& out) { out.WriteText("abc", 2); }, "abc"},
+      {"a negative width is no field", [](OutputChannel& out) { out.WriteText("abc", -3); }, "abc"},
+      {"a zero ends zero-terminated text", [](OutputChannel& out) { out.WriteZText("ab\0cd", 3); }, " ab"},
+      {"the lowest 64-bit integer, in full", [](OutputChannel& out) { out.WriteInt64(INT64_MIN); },
+       "-9223372036854775808"},
   };
   for (const auto& c : cases) EXPECT_EQ(Written(c.write), c.written) << c.name;
 }
