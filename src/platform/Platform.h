@@ -21,7 +21,7 @@ namespace io_error {
 constexpr int32_t kFileNotFound = 2;
 constexpr int32_t kAccessDenied = 5;
 constexpr int32_t kInvalidHandle = 6;
-constexpr int32_t kWriteFault = 29;  // ERROR_WRITE_FAULT: the device failed the write
+constexpr int32_t kWriteFault = 29;          // ERROR_WRITE_FAULT: the device failed the write
 constexpr int32_t kNetworkNameDeleted = 64;  // ERROR_NETNAME_DELETED: the network or its far end has gone
 constexpr int32_t kDiskFull = 112;
 constexpr int32_t kPipeClosed = 232;  // ERROR_NO_DATA: the reading end of the pipe has gone
