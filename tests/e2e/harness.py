@@ -33,10 +33,10 @@ def end_hung(pid):
         pass
 
 
-def run(args=(), exe=EXE, stdout=subprocess.PIPE, env=(), runner_options=(), timeout=300):
+def run(args=(), exe=EXE, stdout=subprocess.PIPE, env=(), runner_options=(), timeout=300, stderr=subprocess.DEVNULL):
     """Runs a program: its output and exit status, None when it had not ended after timeout seconds."""
     process = subprocess.Popen(RUNNER + list(runner_options) + [exe] + list(args), stdin=subprocess.DEVNULL,
-                               stdout=stdout, stderr=subprocess.DEVNULL, env=dict(os.environ, **dict(env)),
+                               stdout=stdout, stderr=stderr, env=dict(os.environ, **dict(env)),
                                start_new_session=True)
     try:
         output, _ = process.communicate(timeout=timeout)
@@ -59,11 +59,12 @@ def read_record(folder):
     return record.read_text(encoding="latin-1").splitlines() if record.exists() else []
 
 
-def run_double(args, script, exe=DOUBLE, runner_options=()):
+def run_double(args, script, exe=DOUBLE, runner_options=(), env=(), stderr=subprocess.DEVNULL):
     """Runs the program against the double with a script: the result carries the double's record."""
     with tempfile.TemporaryDirectory() as name:
         folder = Path(name)
-        result = run(args, exe, env=double_env(folder, script), runner_options=runner_options)
+        result = run(args, exe, env=dict(double_env(folder, script), **dict(env)), runner_options=runner_options,
+                     stderr=stderr)
         result.record = read_record(folder)
     return result
 
@@ -173,9 +174,9 @@ def assert_released_in_reverse(test, case, record):
 def keyed(command, ready, ready_file=None, delay=0.0, to_file=None, env=(), limit=10, keys=1):
     """Runs command in a pseudo-terminal (standard output there, or in to_file) and presses Ctrl+C keys times, delay
     seconds after the terminal's text, or ready_file when given, first shows ready. The result: the terminal's text
-    without control sequences and CRs (or to_file's bytes), the exit status (None when the run is still going limit
-    seconds after the key: it is then ended), the seconds from the key to the end (None when the run ended before the
-    key) and from ready to the terminal's last text."""
+    without control sequences and CRs (terminal; text is that, or to_file's bytes), the exit status (None when the run
+    is still going limit seconds after the key: it is then ended), the seconds from the key to the end (None when the
+    run ended before the key) and from ready to the terminal's last text."""
     pid, terminal = pty.fork()
     if pid == 0:
         # A second key would otherwise make the terminal discard output it has not passed on yet.
@@ -221,6 +222,7 @@ def keyed(command, ready, ready_file=None, delay=0.0, to_file=None, env=(), limi
     # The terminal echoes the key; Wine's console may then draw the open line again from its start.
     shown = re.sub(rb"\^C", b"", re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", seen))
     shown = re.sub(rb"(?m)^([^\n]{10,})\1", rb"\1", shown)
-    return types.SimpleNamespace(text=Path(to_file).read_bytes() if to_file else shown, status=status,
+    return types.SimpleNamespace(text=Path(to_file).read_bytes() if to_file else shown, terminal=shown,
+                                 status=status,
                                  seconds=ended - pressed if pressed else None,
                                  lasted=shown_at - ready_at if ready_at and shown_at else None)
