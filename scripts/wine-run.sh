@@ -4,7 +4,7 @@
 #   wine-run.sh [--prefix DIR] [--screen WxHxD | --display DISPLAY] PROGRAM.EXE [ARGS...]
 #
 # Starts an Xvfb of its own on a free display number, uses (and on first use creates) the Wine
-# prefix DIR, silences Wine's own diagnostics, passes standard input and output through untouched and
+# prefix DIR, silences Wine's own diagnostics (unless MORVIT_WINEDEBUG names channels), passes standard input and output through untouched and
 # exits with the program's exit status. Only the Xvfb it started is stopped. On a host that cannot execute 32-bit
 # programs (scripts/host32.sh) it says so and exits with 69 before starting anything.
 # With --display it starts no Xvfb and runs the program on that existing X display, for example a
@@ -38,17 +38,34 @@ fi
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
 
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+# MORVIT_WINEDEBUG names Wine's debug channels for a trace (on standard error); none by default.
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=${MORVIT_WINEDEBUG:--all}
 # No desktop integration or first-run dialogs in a test prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml,winemenubuilder.exe="
 
 xvfb_pid=
 wine_started=
+# Wine's processes of this prefix: their command lines name a Windows program, and they have the prefix.
+# shellcheck disable=SC2317 # called by cleanup below
+prefix_processes_left() {
+  local pid
+  for pid in $(pgrep -i -f '\.exe'); do
+    [ "$pid" = $$ ] && continue
+    grep -qzx "WINEPREFIX=$prefix" "/proc/$pid/environ" 2>/dev/null && return 0
+  done
+  return 1
+}
 # shellcheck disable=SC2317 # called by the trap below
 cleanup() {
   if [ -n "$xvfb_pid" ] || [ -n "$wine_started" ]; then
-    # Wine's desktop process stays bound to this screen: end the prefix's processes with it.
+    # Wine's desktop process stays bound to this screen: end the prefix's processes with it. They end some
+    # moments after their server; a screen that goes first leaves one saying "X connection to :N broken" on
+    # the terminal. So the screen waits (5 s at most) until no process of the prefix is left.
     wineserver -k 2>/dev/null
+    for _ in $(seq 1 100); do
+      prefix_processes_left || break
+      sleep 0.05
+    done
   fi
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null
@@ -99,6 +116,14 @@ if [ ! -f "$prefix/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
+# Wine's service processes (services.exe, winedevice.exe, plugplay.exe, ...) start with the first program that
+# a new server runs, and write what goes wrong with them to that program's standard error: the program's
+# terminal. Under Wine 8 about one start in three hundred faults inside winedevice.exe, in ntoskrnl.exe's
+# IoCreateDevice ("Unhandled page fault on write access to 00000004", then Wine's debugger), a race of Wine's
+# own that leaves the program untouched. So a server that stays is started here, and its services with a boot
+# whose output goes nowhere; the program then finds them running. cleanup ends the server.
+wineserver -p
+wineboot >/dev/null 2>&1
 
 # Ctrl+C in a terminal reaches the program through Wine's console; its exit status is passed on.
 trap : INT

@@ -262,6 +262,12 @@ def comparable(text):
     return re.sub(rb"[0-9 ]", b"", text)
 
 
+# What Wine and X print on the terminal when something beside the program's own output went wrong.
+WINE_SAID = [(rb"wine: Unhandled [^\n]*", "a fault of a Wine process that nothing handled"),
+             (rb"[^\n]*starting debugger[^\n]*", "Wine's debugger started"),
+             (rb"X connection to \S+ broken[^\n]*", "a Wine process lost its X server while it still ran")]
+
+
 @win32_only
 class StressTest(unittest.TestCase):
     RUNS = 24
@@ -291,6 +297,10 @@ class StressTest(unittest.TestCase):
                     result = keyed(command, b"DirectDraw 7 Version", delay=delay, env=env, limit=5)
                     flat, report = result.text.replace(b"\n", b""), REPORT.replace(rb"\n", b"") + rb"\Z"
                 statuses[result.status] += 1
+                for pattern, meaning in WINE_SAID:
+                    said = re.search(pattern, result.terminal)
+                    if said is not None:
+                        self.fail("%s: %s: %r" % (case, meaning, said.group()))
                 if result.status == 0:  # the key came after the run, or once its end had begun: it changed nothing
                     self.assertEqual(comparable(flat), reference, case)
                     continue
