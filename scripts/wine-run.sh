@@ -122,7 +122,7 @@ fi
 # IoCreateDevice ("Unhandled page fault on write access to 00000004", then Wine's debugger), a race of Wine's
 # own that leaves the program untouched. So a server that stays is started here, and its services with a boot
 # whose output goes nowhere; the program then finds them running. cleanup ends the server.
-wineserver -p
+wineserver -p10
 wineboot >/dev/null 2>&1
 
 # Ctrl+C in a terminal reaches the program through Wine's console; its exit status is passed on.
