@@ -20,6 +20,7 @@ from pathlib import Path
 from harness import (CREATED, DOUBLE, EXE, IS_WIN32, PROBE, RUNNER, SECOND_GUID, VIOLATION, WARNING, WINE_DEVICES,
                      ZERO_GUID, assert_output, assert_released_in_reverse, double_env, failure_report, header,
                      information_run, keyed, lines_of, performance_run, read_record, run, run_double, text, win32_only)
+from win9x_rules import KEY, SYMBOLS, Symbols, breaches, prepare_prefix, read_rules, traced_run
 
 
 USAGE = [text(line) for line in (
@@ -328,18 +329,40 @@ class WineTest(unittest.TestCase):
         assert_output(self, "/? without ddraw.dll", run(["/?"], env={"WINEDLLOVERRIDES": "ddraw=d"}), USAGE)
 
     def test_version_modes(self):
+        # Windows 98, 2000 and XP as GetVersion tells them (the key's handling differs between 9x and NT): complete
+        # runs on Wine's DirectDraw and the double's faulting lock give their outputs, and in these and the other
+        # ends, traced, every call the program's image makes keeps the 9x rules (win9x_rules.py).
         any_guid = rb"\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}"
         devices = [WINE_DEVICES[0], ("\\\\.\\DISPLAY1", "WineD3D DirectDraw Emulation", any_guid)]
         name, args, script, faulting, status = FAULTING_LOCK
+        counts = "TestCount = 200; ReadCount = 20; BltToSysCount = 50"
+        rows = [  # name, the program, its arguments, the double's script (None: none), its output, exit status
+            ("a complete run", EXE, ["200", "20", "50"], None,
+             lines_of(performance_run((320, 200, 1280, 32), counts, devices=devices)), 0),
+            ("/I", EXE, ["/I"], None, None, 0), (name, DOUBLE, args, script, faulting, status),
+            ("a key in a memory test", DOUBLE, ["100000"], KEY, None, 1),
+            ("a fault on another thread", PROBE, ["thread-fault"], None, None, 1),
+            ("the console's closing", PROBE, ["close"], None, None, CLOSED_STATUS)]
+        rules, symbols, probe_symbols = read_rules(), Symbols(SYMBOLS), Symbols(PROBE)
+        scaffolding = set(probe_symbols.names) - set(symbols.names)
         for version, number in (("win98", b"4.10"), ("win2k", b"5.0"), ("winxp", b"5.1")):
-            with self.subTest(version):
-                prefix = ["--prefix", os.path.join(os.environ["MORVIT_BUILD"], "wineprefix-" + version),
-                          "--screen", "320x200x24"]
-                run(["add", "HKCU\\Software\\Wine", "/v", "Version", "/d", version, "/f"], "reg", runner_options=prefix)
-                self.assertIn(b"Windows " + number + b".", run(["/c", "ver"], "cmd", runner_options=prefix).stdout)
-                counts = "TestCount = 200; ReadCount = 20; BltToSysCount = 50"
-                lines = lines_of(performance_run((320, 200, 1280, 32), counts, devices=devices))
-                assert_output(self, version, run(["200", "20", "50"], runner_options=prefix), lines)
-                result = run_double(args, script, runner_options=prefix)
-                assert_output(self, version + ", " + name, result, faulting, status)
-                assert_released_in_reverse(self, version + ", " + name, result.record)
+            prefix = ["--prefix", os.path.join(os.environ["MORVIT_BUILD"], "wineprefix-" + version),
+                      "--screen", "320x200x24"]
+            run(["add", "HKCU\\Software\\Wine", "/v", "Version", "/d", version, "/f"], "reg", runner_options=prefix)
+            prepare_prefix(prefix)
+            self.assertIn(b"Windows " + number + b".", run(["/c", "ver"], "cmd", runner_options=prefix).stdout)
+            for row, program, args, script, lines, status in rows:
+                case = version + ", " + row
+                with self.subTest(case), tempfile.TemporaryDirectory() as folder:
+                    result, trace = traced_run(Path(folder), program, args, script, prefix)
+                    self.assertEqual(result.status, status, case)
+                    if lines is not None:
+                        assert_output(self, case, result, lines, status)
+                    if program == DOUBLE and script != KEY:  # on 9x a key in a memory test leaves that to the system
+                        assert_released_in_reverse(self, case, result.record)
+                    probe = program == PROBE
+                    checked, found = breaches(trace, program, probe_symbols if probe else symbols,
+                                              scaffolding if probe else set(), rules)
+                    print("%s: %d calls checked" % (case, checked), file=sys.stderr)
+                    self.assertGreater(checked, 0, case)
+                    self.assertEqual(found, [], case)

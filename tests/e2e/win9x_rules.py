@@ -1,19 +1,16 @@
 """MORVIT.EXE's calls into the system held to what Windows 95, 98 and ME ask of a caller, which Wine does not: Wine
-takes a null that 9x refuses, a flag it lacks, a Unicode function it only stubs. Each run below is traced by Wine's
-relay channel (every call into a system DLL with its arguments and return address), in a prefix of its own that
-traces only calls made from the programs' images, and every call made from the program's image, its own code's and
-the runtime's, is checked against cmake/win9x-rules.txt. The fault probe's own scaffolding (its functions that
-MORVIT.EXE does not have) stands in for the system and is not checked."""
+takes a null that 9x refuses, a flag it lacks, a Unicode function it only stubs. A run traced by Wine's relay channel
+(+pid,+loaddll,+relay: every call into a system DLL with its arguments and return address) gives every call made from
+the program's image, its own code's and the runtime's, and each is checked against cmake/win9x-rules.txt. The fault
+probe's own scaffolding (its functions that MORVIT.EXE does not have) stands in for the system and is not checked."""
 
 import bisect
 import os
 import re
 import subprocess
-import tempfile
-import unittest
 from pathlib import Path
 
-from harness import DOUBLE, EXE, PROBE, RUNNER, double_env, header, keyed, run, win32_only
+from harness import RUNNER, double_env, header, keyed, read_record, run
 
 RULES = Path(__file__).resolve().parents[2] / "cmake" / "win9x-rules.txt"
 NM, OBJDUMP, SYMBOLS = os.environ.get("MORVIT_NM"), os.environ.get("MORVIT_OBJDUMP"), os.environ.get("MORVIT_SYMBOLS")
@@ -89,55 +86,28 @@ def breaches(trace, program, symbols, skipped, rules):
     return checked, found
 
 
+def prepare_prefix(options):
+    """A prefix whose relay channel traces only calls made from the programs' images, critical sections included."""
+    debug = "HKCU\\Software\\Wine\\Debug"
+    for value, data in (("RelayFromInclude", "MORVIT.EXE;fault_probe.exe"), ("RelayExclude", "none.none")):
+        run(["add", debug, "/v", value, "/d", data, "/f"], "reg", runner_options=options)
+    run(["delete", debug, "/v", "RelayFromExclude", "/f"], "reg", runner_options=options)
+
+
 KEY = "a key"  # the run is given a Ctrl+C in its first memory test, through a terminal
-ROWS = [  # name, the traced program, its arguments, the double's script (None: Wine's DirectDraw, or the probe)
-    ("a complete run on Wine's DirectDraw", EXE, ["2", "1", "2", "/W", "/Q"], None),
-    ("/I on Wine's DirectDraw", EXE, ["/I"], None),
-    ("a failing step", DOUBLE, ["2", "1", "1"], "fail Blt sysmem<primary 2 80004005"),
-    ("a key in a memory test", DOUBLE, ["100000"], KEY),
-    ("a fault on another thread", PROBE, ["thread-fault"], None),
-    ("the console's closing", PROBE, ["close"], None)]
 TRACED = {"MORVIT_WINEDEBUG": "+pid,+loaddll,+relay"}
 
 
-@win32_only
-class Win9xCallsTest(unittest.TestCase):
-    def traced_run(self, folder, program, args, script, options):
-        """Runs a row's program with the relay trace on: the trace's lines."""
-        trace = folder / "trace"
-        if script == KEY:
-            command = ["sh", "-c", 'exec "$@" 2>"$0"', str(trace)] + RUNNER + options + [program] + args
-            env = dict(double_env(folder, ""), **TRACED)
-            self.assertEqual(keyed(command, header("SysMem Read").rstrip(), env=env).status, 1, "the key's run")
-        else:
-            env = dict(double_env(folder, script), **TRACED) if script is not None else TRACED
-            with open(trace, "wb") as err:
-                run(args, program, env=env, runner_options=options, stderr=err)
-        return trace.read_text(encoding="latin-1").splitlines()
-
-    def test_every_call_keeps_the_9x_rules(self):
-        rules = read_rules()
-        program_symbols, probe_symbols = Symbols(SYMBOLS), Symbols(PROBE)
-        scaffolding = set(probe_symbols.names) - set(program_symbols.names)
-        options = ["--prefix", os.path.join(os.environ["MORVIT_BUILD"], "wineprefix-relay"), "--screen", "320x200x24"]
-        debug = "HKCU\\Software\\Wine\\Debug"
-        for value, data in (("RelayFromInclude", "MORVIT.EXE;fault_probe.exe"), ("RelayExclude", "none.none")):
-            run(["add", debug, "/v", value, "/d", data, "/f"], "reg", runner_options=options)
-        run(["delete", debug, "/v", "RelayFromExclude", "/f"], "reg", runner_options=options)
-        # Windows 98 as GetVersion tells it, and an NT: the key's handling differs between the two.
-        for version in ("win98", "winxp"):
-            run(["add", "HKCU\\Software\\Wine", "/v", "Version", "/d", version, "/f"], "reg", runner_options=options)
-            for name, program, args, script in ROWS:
-                case = "%s, %s" % (name, version)
-                with self.subTest(case), tempfile.TemporaryDirectory() as folder:
-                    lines = self.traced_run(Path(folder), program, args, script, options)
-                    probe = program == PROBE
-                    checked, found = breaches(lines, program, probe_symbols if probe else program_symbols,
-                                              scaffolding if probe else set(), rules)
-                    print("%s: %d calls checked" % (case, checked))
-                    self.assertGreater(checked, 0, case)
-                    self.assertEqual(found, [], case)
-
-
-if __name__ == "__main__":
-    unittest.main()
+def traced_run(folder, program, args, script, options):
+    """Runs a program with the relay trace on, against the double when a script is given: its result (the double's
+    record with it) and the trace's lines."""
+    trace = folder / "trace"
+    env = dict(double_env(folder, "" if script == KEY else script), **TRACED) if script is not None else TRACED
+    if script == KEY:
+        command = ["sh", "-c", 'exec "$@" 2>"$0"', str(trace)] + RUNNER + options + [program] + args
+        result = keyed(command, header("SysMem Read").rstrip(), env=env)
+    else:
+        with open(trace, "wb") as err:
+            result = run(args, program, env=env, runner_options=options, stderr=err)
+    result.record = read_record(folder)
+    return result, trace.read_text(encoding="latin-1").splitlines()
