@@ -14,8 +14,8 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "scripts"))
-from morvit_report.tests.samples import COMPLETE, repeat  # noqa: E402 (the path above first)
+sys.path[:0] = [str(ROOT / "scripts"), str(ROOT / "tests" / "report" / "unit")]
+from samples import COMPLETE, repeat  # noqa: E402 (the paths above first)
 
 MACHINES, REPEATS, TRIES = 100, 10, 3
 # 30000 passes: the saved run's times a thousand times over, as long as a real comparison's runs.

@@ -10,7 +10,7 @@ from morvit_report.reading import parse_run
 from morvit_report.sidecar import parse_sidecar
 
 # The saved complete /Q /W run under Wine that the end-to-end test reads too, its line ends made line feeds.
-COMPLETE_RUN = Path(__file__).resolve().parents[3] / "tests" / "report" / "fixtures" / "qword.txt"
+COMPLETE_RUN = Path(__file__).resolve().parents[1] / "fixtures" / "qword.txt"
 COMPLETE = COMPLETE_RUN.read_bytes().decode().replace("\r\n", "\n")
 
 

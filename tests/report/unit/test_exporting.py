@@ -3,7 +3,7 @@ import unittest
 from pathlib import Path
 
 from morvit_report.exporting import csv_text, json_text
-from morvit_report.tests.samples import COMPLETE, compared, up_to
+from samples import COMPLETE, compared, up_to
 
 README = Path(__file__).resolve().parents[3] / "README.md"
 LISTING = "JSON keys (each path, and the keys of every object there, in order):\n\n"

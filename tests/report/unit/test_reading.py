@@ -2,7 +2,7 @@ import unittest
 
 from morvit_report.model import ReportError
 from morvit_report.reading import parse_run, run_from_bytes
-from morvit_report.tests.samples import COMPLETE, up_to
+from samples import COMPLETE, up_to
 
 # A step that succeeded with a code other than zero, which prints as a code; the run goes on after it.
 SUCCESS_CODE = COMPLETE.replace("PrimarySurface: OK", "PrimarySurface: 00000001h Unrecognized Error")

@@ -3,7 +3,7 @@ import unittest
 from morvit_report.checking import check_run, line_problems, surface_bytes
 from morvit_report.model import ReportLine
 from morvit_report.reading import parse_run
-from morvit_report.tests.samples import COMPLETE
+from samples import COMPLETE
 
 # (name, seconds, bytes/s, MB, GB, bytes of the 30 passes, what is wrong). 7680000 bytes in a time printed as
 # 0.0006 s give 11815384615 to 13963636363 bytes/s.

@@ -2,7 +2,7 @@ import unittest
 from pathlib import Path
 
 from morvit_report.rendering import column_names, markdown_table, plain_table
-from morvit_report.tests.samples import COMPLETE, compared, repeat, up_to
+from samples import COMPLETE, compared, repeat, up_to
 
 ZERO_GUID = "{00000000-0000-0000-0000-000000000000}"
 # /W alone, the listed device opened by its GUID in lower case, and the first, untimed blit failed.
