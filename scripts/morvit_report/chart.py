@@ -11,7 +11,8 @@ def chart_bytes(comparison, file_format):
     try:
         import matplotlib
     except ImportError:
-        raise ReportError("--chart needs matplotlib (Debian package python3-matplotlib)") from None
+        raise ReportError("--chart needs matplotlib: pip install \"morvit-report[chart]\" (on Debian: apt install "
+                          "python3-matplotlib)") from None
     matplotlib.use("Agg")
     matplotlib.rcParams["svg.hashsalt"] = "morvit-report"  # the same runs give the same SVG
     import matplotlib.pyplot as plt

@@ -4,6 +4,7 @@ import argparse
 import os
 import sys
 
+from . import __version__
 from .chart import chart_bytes
 from .checking import check_run
 from .exporting import csv_text, json_text
@@ -14,6 +15,7 @@ from .rendering import column_names, markdown_table, plain_table
 from .sidecar import read_sidecar, sidecar_path
 from .writing import write_all
 
+PROG = "morvit-report"
 # Exit statuses.
 AGREED, DISAGREED, UNUSABLE = 0, 1, 2
 SHORT_SHA256 = 12  # hex digits: enough to tell files apart in a forum post
@@ -26,7 +28,8 @@ def chart_path(text):
 
 
 def parse_arguments(argv):
-    parser = argparse.ArgumentParser(prog="report", description="Compares saved MORVIT runs.")
+    parser = argparse.ArgumentParser(prog=PROG, description="Compares saved MORVIT runs.")
+    parser.add_argument("--version", action="version", version="%s %s" % (PROG, __version__))
     parser.add_argument("--csv", metavar="PATH", help="write every report line as CSV")
     parser.add_argument("--json", metavar="PATH", help="write everything read from the runs as JSON")
     parser.add_argument("--chart", metavar="PATH.png|PATH.svg", type=chart_path,
@@ -61,7 +64,7 @@ def read_entries(arguments):
         try:
             run = read_run(path)
         except ReportError as error:
-            print("report: %s: %s" % (path, error), file=sys.stderr)
+            print("%s: %s: %s" % (PROG, path, error), file=sys.stderr)
             bad = True
             continue
         check_run(run)
@@ -70,12 +73,12 @@ def read_entries(arguments):
             try:
                 sidecars[found] = read_sidecar(found)
             except ReportError as error:
-                print("report: %s" % error, file=sys.stderr)
+                print("%s: %s" % (PROG, error), file=sys.stderr)
                 sidecars[found] = None
                 bad = True
         entries.append(Entry(name=name, path=path, run=run, sidecar=sidecars.get(found)))
     if not paths:
-        print("report: no *.TXT file in %s" % ", ".join(arguments), file=sys.stderr)
+        print("%s: no *.TXT file in %s" % (PROG, ", ".join(arguments)), file=sys.stderr)
         bad = True
     return None if bad else entries
 
@@ -112,7 +115,7 @@ def main(argv):
             outputs.append((args.chart, chart_bytes(comparison, args.chart[-3:].lower())))
         write_all(outputs)
     except ReportError as error:
-        print("report: %s" % error, file=sys.stderr)
+        print("%s: %s" % (PROG, error), file=sys.stderr)
         return UNUSABLE
 
     status = AGREED
@@ -120,9 +123,9 @@ def main(argv):
         for line in entry.run.report_lines:
             if not line.consistent:
                 status = DISAGREED
-                print("report: %s:%d: %s: %s" % (entry.path, line.line, line.label, line.problem), file=sys.stderr)
+                print("%s: %s:%d: %s: %s" % (PROG, entry.path, line.line, line.label, line.problem), file=sys.stderr)
     for note in comparability_notes(comparison):
-        print("report: %s" % note, file=sys.stderr)
+        print("%s: %s" % (PROG, note), file=sys.stderr)
     if args.markdown:
         sys.stdout.write(markdown_table(comparison))
     elif args.bbcode:
@@ -132,11 +135,11 @@ def main(argv):
     return status
 
 
-def run_command(argv):
-    """main, and the exit status also when the reader of the table went away (| head): no traceback, and
-    no second failure at exit."""
+def run_command(argv=None):
+    """main over argv (the command line's arguments by default), and the exit status also when the reader
+    of the table went away (| head): no traceback, and no second failure at exit."""
     try:
-        status = main(argv)
+        status = main(sys.argv[1:] if argv is None else argv)
         sys.stdout.flush()
     except BrokenPipeError:
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())

@@ -29,15 +29,15 @@ DOUBLE_RUNS = {
 # table's first line); {folder} is where they are, {saved} the saved run.
 TROUBLE = [
     ("a line that does not agree", SAVED_RUN.replace(b"0.0310", b"0.0410"), None, ["--markdown"], 1,
-     "report: {folder}/input.txt:24: SysMem To VideoMem Blt: 247579012 bytes/s, but 7680000 bytes (30 passes) in "
-     "0.0410 s give 187088915 to 187545787\n", ["r.csv"], "|  | input |"),
+     "morvit-report: {folder}/input.txt:24: SysMem To VideoMem Blt: 247579012 bytes/s, but 7680000 bytes (30 passes) "
+     "in 0.0410 s give 187088915 to 187545787\n", ["r.csv"], "|  | input |"),
     ("an unusable file beside a usable one", b"Read me\r\n", None, ["{saved}"], 2,
-     "report: {folder}/input.txt: not MORVIT output: line 1 is 'Read me', not 'DirectDraw 7 Version'\n", [], ""),
+     "morvit-report: {folder}/input.txt: not MORVIT output: line 1 is 'Read me', not 'DirectDraw 7 Version'\n", [], ""),
     ("an unusable sidecar", SAVED_RUN, b"Machine=K6-2\r\nMHz=fast\r\n", [], 2,
-     "report: {folder}/input.INF:2: MHz must be a number, not 'fast'; the keys allowed: Machine, CPU, MHz, Board, "
-     "Chipset, RAM, Cache, Card, Chip, VRAM, Bus, FastWrites, Driver, DirectX, OS, Refresh, Notes\n", [], ""),
+     "morvit-report: {folder}/input.INF:2: MHz must be a number, not 'fast'; the keys allowed: Machine, CPU, MHz, "
+     "Board, Chipset, RAM, Cache, Card, Chip, VRAM, Bus, FastWrites, Driver, DirectX, OS, Refresh, Notes\n", [], ""),
     ("a baseline that is no column", SAVED_RUN, None, ["--baseline", "K6-2", "{saved}"], 2,
-     "report: --baseline 'K6-2' is no column; the columns: qword, input\n", [], ""),
+     "morvit-report: --baseline 'K6-2' is no column; the columns: qword, input\n", [], ""),
 ]
 
 
@@ -60,7 +60,7 @@ class ReportTest(unittest.TestCase):
                            *[folder + "/" + name + ".txt" for name in inputs])
         # Nothing on standard error but the notes of the settings that differ, which end the table too.
         notes = [line for line in done.stdout.split("\n") if line.startswith("not alike: ")]
-        self.assertEqual(done.stderr, "".join("report: %s\n" % note for note in notes))
+        self.assertEqual(done.stderr, "".join("morvit-report: %s\n" % note for note in notes))
         self.assertEqual([note.split()[2] for note in notes],
                          ["Screen", "Pitch", "TestCount", "ReadCount", "BltToSysCount", "Switches"])
         self.assertEqual(done.returncode, 0)
