@@ -1,14 +1,18 @@
 """The rules of comparing runs, seen in whole outputs: the saved runs of tests/report/fixtures (each PC.INF says
 what its runs are made to show) read and compared as the command does, against the table, CSV and JSON kept in
-fixtures/."""
+fixtures/, and the chart drawn from them."""
 
+import json
 import os
 import unittest
 from pathlib import Path
 
+from matplotlib.container import BarContainer
+from morvit_report.chart import chart_figure
 from morvit_report.command import read_entries
 from morvit_report.exporting import csv_text, json_text
 from morvit_report.grouping import compare
+from morvit_report.model import TEST_LABELS
 from morvit_report.rendering import plain_table
 
 RUNS = Path(__file__).resolve().parents[1] / "fixtures"
@@ -36,3 +40,30 @@ class ComparingTest(unittest.TestCase):
                                  ("json", json_text(comparison))):
                 with self.subTest(name, output=output):
                     self.assertEqual(text, (EXPECTED / (expected + "." + output)).read_text())
+
+    def test_the_chart_draws_each_columns_median_and_range(self):
+        figure = chart_figure(compare(read_entries(["k6-2", "p2-400", "qword.txt"]), "K6-2"))
+        axes = figure.axes[0]
+        self.assertEqual(tuple(figure.get_size_inches() * figure.dpi), (1200, 800))
+        self.assertEqual(axes.get_xscale(), "log")
+        self.assertEqual([label.get_text() for label in axes.get_yticklabels()], TEST_LABELS)
+        columns = [container for container in axes.containers if isinstance(container, BarContainer)]
+        self.assertEqual(len(columns), 3)
+        # The JSON's medians and ranges in MB/s, each bar at its test: a range for each group of runs, none alone.
+        groups = json.loads((EXPECTED / "two-pcs.json").read_text())["groups"]
+        for group, bars in zip(groups, columns):
+            with self.subTest(group["name"]):
+                tests = group["tests"]
+                self.assertEqual([round(bar.get_y() + bar.get_height() / 2) for bar in bars], list(range(9)))
+                self.assertEqual([bar.get_width() for bar in bars], [test["median"] / 1e6 for test in tests])
+                ranges = None
+                if len(group["files"]) > 1:
+                    ranges = [[test["min"] / 1e6, test["max"] / 1e6] for test in tests]
+                self.assertEqual(error_bars(bars), ranges)
+
+
+def error_bars(bars):
+    """The low and high end in MB/s of each bar's error bar; None where the bars have none."""
+    if bars.errorbar is None:
+        return None
+    return [[round(x, 6) for x, _ in segment] for segment in bars.errorbar.lines[2][0].get_segments()]
