@@ -47,7 +47,7 @@ SAVED_AS = [
     ("UTF-8 with its byte-order mark", b"\xef\xbb\xbf" + ACCENTED.encode()),
 ]
 
-# The echo leaves out a count equal to the one before it. (All three apart: test_checking's THREE_COUNTS.)
+# The echo leaves out a count equal to the one before it. (All three apart: the saved runs in ../fixtures.)
 ECHOES = [
     ("one count for all three", "TestCount = 30", (30, 30, 30)),
     ("ReadCount apart", "TestCount = 30; ReadCount = 5", (30, 5, 5)),
