@@ -1,6 +1,8 @@
 """The command line: reads every run and its sidecar, checks it, writes the files asked for, prints the table."""
 
 import argparse
+import glob
+import io
 import os
 import sys
 
@@ -42,16 +44,24 @@ def parse_arguments(argv):
     return parser.parse_args(argv)
 
 
+def in_name_order(names):
+    return sorted(names, key=lambda name: (name.lower(), name))
+
+
 def input_paths(arguments):
-    """The files named, a folder standing for its *.TXT files (either case) in name order."""
+    """The files named, a folder standing for its *.TXT files (either case) in name order, and a pattern with
+    * or ? that names no file for what it matches: Windows' command prompt leaves patterns to the program."""
     paths = []
     for argument in arguments:
-        if os.path.isdir(argument):
-            names = sorted((name for name in os.listdir(argument) if name.lower().endswith(".txt")),
-                           key=lambda name: (name.lower(), name))
-            paths += [os.path.join(argument, name) for name in names]
-        else:
-            paths.append(argument)
+        matches = []
+        if not os.path.exists(argument) and ("*" in argument or "?" in argument):
+            matches = in_name_order(glob.glob(argument))
+        for path in matches or [argument]:
+            if os.path.isdir(path):
+                names = in_name_order(name for name in os.listdir(path) if name.lower().endswith(".txt"))
+                paths += [os.path.join(path, name) for name in names]
+            else:
+                paths.append(path)
     return paths
 
 
@@ -138,6 +148,10 @@ def main(argv):
 def run_command(argv=None):
     """main over argv (the command line's arguments by default), and the exit status also when the reader
     of the table went away (| head): no traceback, and no second failure at exit."""
+    # A console or file in a code page that lacks a character of a name or sidecar gets "?" for it, not a
+    # traceback (Windows' ANSI code page when the table goes to a file).
+    if isinstance(sys.stdout, io.TextIOWrapper):
+        sys.stdout.reconfigure(errors="replace")
     try:
         status = main(sys.argv[1:] if argv is None else argv)
         sys.stdout.flush()
