@@ -27,6 +27,6 @@ def compared(runs, baseline=None):
     for name, text, sidecar in runs:
         run = parse_run(text)
         check_run(run)
-        pc = None if sidecar is None else parse_sidecar(name + ".INF", sidecar)
+        pc = None if sidecar is None else parse_sidecar(name + ".INF", sidecar.encode())
         entries.append(Entry(name=name, path=name + ".TXT", run=run, sidecar=pc))
     return compare(entries, baseline)

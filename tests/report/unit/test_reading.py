@@ -45,6 +45,7 @@ SAVED_AS = [
     ("no line end after the last line", ACCENTED.rstrip("\n").encode("cp437")),
     ("UTF-16 with its byte-order mark", b"\xff\xfe" + ACCENTED.encode("utf-16-le")),
     ("UTF-8 with its byte-order mark", b"\xef\xbb\xbf" + ACCENTED.encode()),
+    ("UTF-8 without one, as PowerShell 7's > saves it", ACCENTED.encode()),
 ]
 
 # The echo leaves out a count equal to the one before it. (All three apart: the saved runs in ../fixtures.)
