@@ -5,17 +5,17 @@ from pathlib import Path
 from morvit_report.exporting import json_text
 from samples import COMPLETE, compared, up_to
 
-README = Path(__file__).resolve().parents[3] / "README.md"
+REFERENCE = Path(__file__).resolve().parents[3] / "docs" / "REPORT.md"
 LISTING = "JSON keys (each path, and the keys of every object there, in order):\n\n"
-KEYS_COLUMN = 30  # where the keys begin on the README's lines, after the path
+KEYS_COLUMN = 30  # where the keys begin on the reference's lines, after the path
 
 # Ended before the pitch, with a failure report.
 CUT = up_to(COMPLETE, "SysMem Copy") + "Exception E in module m at 00000000.\nmessage\n"
 
 
 def listed_keys():
-    """{path: keys} as the README lists them; a line without a path continues the one before."""
-    block = README.read_text().split(LISTING)[1].split("\n\n")[0]
+    """{path: keys} as the reference lists them; a line without a path continues the one before."""
+    block = REFERENCE.read_text().split(LISTING)[1].split("\n\n")[0]
     listed, path = {}, None
     for line in block.split("\n"):
         if line[:KEYS_COLUMN].strip():
@@ -39,7 +39,7 @@ def written_keys(document, path=".", found=None):
 
 
 class ExportingTest(unittest.TestCase):
-    def test_the_json_keys_are_the_ones_the_readme_lists(self):
+    def test_the_json_keys_are_the_ones_the_reference_lists(self):
         # Every kind of object: a sidecar, a group of two, a failure report, and columns that are not alike.
         no_qword = COMPLETE.replace("QWord Routines: TRUE", "QWord Routines: FALSE")
         comparison = compared([("a", COMPLETE, "Machine=K6-2"), ("b", COMPLETE, "Machine=K6-2"), ("cut", CUT, None),
