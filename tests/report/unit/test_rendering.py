@@ -1,7 +1,7 @@
 import unittest
 from pathlib import Path
 
-from morvit_report.rendering import column_names, markdown_table, plain_table
+from morvit_report.rendering import markdown_table, plain_table
 from samples import COMPLETE, compared, up_to
 
 ZERO_GUID = "{00000000-0000-0000-0000-000000000000}"
@@ -22,11 +22,6 @@ CUT = (up_to(COMPLETE.replace(ZERO_GUID, "{12345678-0000-0000-0000-00000000ABCD}
 # The whole tables these runs give.
 EXPECTED = Path(__file__).resolve().parent / "fixtures"
 
-NAMES = [
-    ("file names without folder and extension", ["a/plain.txt", "b/qword.out"], ["plain", "qword"]),
-    ("a name seen before gets its count", ["a/run.txt", "b/run.txt", "run"], ["run", "run (2)", "run (3)"]),
-]
-
 
 class RenderingTest(unittest.TestCase):
     def test_markdown_table(self):
@@ -44,8 +39,3 @@ class RenderingTest(unittest.TestCase):
         runs = [("complete", COMPLETE, None), ("blit_failed", BLIT_FAILED, None), ("info", INFO_EARLY, None),
                 ("cut", CUT, None)]
         self.assertEqual(plain_table(compared(runs)), (EXPECTED / "four-runs.txt").read_text())
-
-    def test_column_names(self):
-        for name, paths, expected in NAMES:
-            with self.subTest(name):
-                self.assertEqual(column_names(paths), expected)
