@@ -49,8 +49,9 @@ def in_name_order(names):
 
 
 def input_paths(arguments):
-    """The files named, a folder standing for its *.TXT files (either case) in name order, and a pattern with
-    * or ? that names no file for what it matches: Windows' command prompt leaves patterns to the program."""
+    """The files named, a folder standing for its *.TXT files (either case) in name order but for hidden ones
+    (macOS leaves ._NAME beside each file it copies to a FAT drive), and a pattern with * or ? that names no
+    file for what it matches: Windows' command prompt leaves patterns to the program."""
     paths = []
     for argument in arguments:
         matches = []
@@ -58,7 +59,8 @@ def input_paths(arguments):
             matches = in_name_order(glob.glob(argument))
         for path in matches or [argument]:
             if os.path.isdir(path):
-                names = in_name_order(name for name in os.listdir(path) if name.lower().endswith(".txt"))
+                names = in_name_order(name for name in os.listdir(path)
+                                      if name.lower().endswith(".txt") and not name.startswith("."))
                 paths += [os.path.join(path, name) for name in names]
             else:
                 paths.append(path)
