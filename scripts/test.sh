@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native build, the native build under AddressSanitizer
-# and UndefinedBehaviorSanitizer, the Win32 build under Wine, the release zip, and a bounded fuzzing run.
+# Builds everything and runs every test: the native build (with the companion's, its wheel installed and run
+# among them), the native build under AddressSanitizer and UndefinedBehaviorSanitizer, the Win32 build under
+# Wine, the release (the zip, the companion's wheel and source distribution), and a bounded fuzzing run.
 # Installs what it needs first. Exits non-zero when any build or test fails. On a host that cannot execute
 # 32-bit programs the Win32 tests that start Wine are skipped (CTest reports them so), and the last line says
 # how many and why.
