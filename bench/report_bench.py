@@ -7,19 +7,49 @@ each the best of three runs, without the chart. Not a test: the times belong to 
 """
 
 import random
+import re
 import subprocess
 import sys
 import tempfile
 import time
+from fractions import Fraction
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "scripts"))
-from morvit_report.tests.samples import COMPLETE, repeat  # noqa: E402 (the path above first)
+from morvit_report.checking import check_run, rounded_units  # noqa: E402 (the path above first)
+from morvit_report.reading import parse_run  # noqa: E402
 
+COMPLETE = (ROOT / "tests" / "report" / "fixtures" / "qword.txt").read_bytes().decode().replace("\r\n", "\n")
 MACHINES, REPEATS, TRIES = 100, 10, 3
 # 30000 passes: the saved run's times a thousand times over, as long as a real comparison's runs.
 LONG = COMPLETE.replace("TestCount = 30", "TestCount = 30000")
+
+
+def repeat(text, factor):
+    """Another run of text whose every test took factor times as long (or its own factor, given a list):
+    each report line's seconds scaled and printed with 4 decimals, its rate the bytes over them truncated,
+    M and G rounded as the program does, and the short-time warning after the first line under 0.5 s."""
+    run = parse_run(text)
+    check_run(run)
+    lines = text.split("\n")
+    factors = factor if isinstance(factor, list) else [factor] * len(run.report_lines)
+    for line, factor in zip(run.report_lines, factors):
+        seconds = round(Fraction(line.seconds) * Fraction(factor), 4)
+        rate = int(line.bytes / seconds)
+        figures = ["%.4f" % seconds, str(rate), "%dM" % rounded_units(rate, 10 ** 6),
+                   "%dG" % rounded_units(rate, 10 ** 9)]
+        # Each field keeps its printed width, as the program pads it.
+        fields = re.fullmatch(r"(.*?:)( +\S+)( +\S+)( +\S+)( +\S+)", lines[line.line - 1]).groups()
+        lines[line.line - 1] = fields[0] + "".join(figure.rjust(len(field))
+                                                   for figure, field in zip(figures, fields[1:]))
+    warning = " ! Warning: Time less than 0.5 second, try to increase Test Surface Size or/and TestCount"
+    lines = [text for text in lines if text != warning]
+    for number, text in enumerate(lines):
+        if re.search(r"\(Secs, Bytes/s\): +0\.[0-4]", text):
+            lines.insert(number + 1, warning)
+            break
+    return "\n".join(lines)
 
 
 def make_runs(folder):

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Writes the release as its users fetch it, morvit-VERSION.zip in dist/ (or the given folder):
+# Writes the release as its users fetch it into dist/ (or the given folder, relative to the checkout's top):
+# morvit-VERSION.zip for the old PC,
 #   MORVIT.EXE  the exe of the win32 build, the one its tests ran; built first when there is none
 #   MORVIT.TXT  the user's guide, from docs/MORVIT.TXT.in
-#   PC.INF      the template of a PC's description for the companion script, from docs/PC.INF
+#   PC.INF      the template of a PC's description for the companion, from docs/PC.INF
 #   RUNS.BAT    runs MORVIT a given number of times into RUN1.TXT, RUN2.TXT, ..., from docs/RUNS.BAT
 #   SHA256.TXT  the SHA-256 checksums of the other four
-# The text files are ASCII with CR LF line ends and at most 78 columns, for Notepad and EDIT on old
-# Windows. The zip is the same bytes every time for the same sources: members in a fixed order, stored
-# uncompressed (no dependence on a compression library's version), all dated at the time of the last
-# commit (or SOURCE_DATE_EPOCH).
+# the companion morvit-report for the PC that compares, as its wheel and source distribution
+# (scripts/build-companion.sh), and morvit-VERSION.sha256, the checksums of those three files.
+# The zip's text files are ASCII with CR LF line ends and at most 78 columns, for Notepad and EDIT on old
+# Windows. Every file is the same bytes every time for the same sources; the zip's members in a fixed order,
+# stored uncompressed (no dependence on a compression library's version), all dated at the time of the last
+# commit (or SOURCE_DATE_EPOCH). The companion's version must be MORVIT's.
 #   scripts/package.sh [FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,8 +34,20 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
     exit 1
   fi
 fi
+export SOURCE_DATE_EPOCH
 mkdir -p "$out"
 
+# Built apart, so that a wheel of another version left in the folder cannot pass for this one.
+companion=$(mktemp -d)
+trap 'rm -rf "$companion"' EXIT
+bash scripts/build-companion.sh "$companion"
+wheel=morvit_report-$version-py3-none-any.whl
+sdist=morvit-report-$version.tar.gz
+if [ ! -f "$companion/$wheel" ] || [ ! -f "$companion/$sdist" ]; then
+  echo "package.sh: the companion's version (__version__ in scripts/morvit_report/__init__.py) is not MORVIT's" \
+    "$version: built $(cd "$companion" && echo *)" >&2
+  exit 1
+fi
 python3 - "$exe" "$version" "$SOURCE_DATE_EPOCH" "$out/morvit-$version.zip" <<'EOF'
 import hashlib
 import os
@@ -69,7 +84,10 @@ with zipfile.ZipFile(temporary, "w", zipfile.ZIP_STORED) as archive:
         member.external_attr = 0x20  # archive
         archive.writestr(member, data)
 os.replace(temporary, zip_path)
-with open(zip_path, "rb") as f:
-    print("%s  %s" % (hashlib.sha256(f.read()).hexdigest(), zip_path))
+print("SHA256.TXT in %s:" % zip_path)
 print(checksums.decode("ascii").replace("\r\n", "\n"), end="")
 EOF
+
+mv "$companion/$wheel" "$companion/$sdist" "$out"
+echo "$out/morvit-$version.sha256:"
+(cd "$out" && sha256sum "morvit-$version.zip" "$wheel" "$sdist" | tee "morvit-$version.sha256")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native build, the native build under AddressSanitizer
-# and UndefinedBehaviorSanitizer, the Win32 build under Wine, the release zip, and a bounded fuzzing run.
+# Builds everything and runs every test: the native build (with the companion's, its wheel installed and run
+# among them), the native build under AddressSanitizer and UndefinedBehaviorSanitizer, the Win32 build under
+# Wine, the release (the zip, the companion's wheel and source distribution), and a bounded fuzzing run.
 # Installs what it needs first. Exits non-zero when any build or test fails. On a host that cannot execute
 # 32-bit programs the Win32 tests that start Wine are skipped (CTest reports them so), and the last line says
 # how many and why.
@@ -34,11 +35,14 @@ if bash scripts/package.sh; then
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' build/win32/CMakeCache.txt)
   package=dist/morvit-$version.zip
   python3 tests/tools/check_package.py "$package" build/win32/src/app/MORVIT.EXE "$version" || status=1
-  # Zip times have a resolution of 2 s: a second zip made later must still be the same bytes.
+  # Zip times have a resolution of 2 s: a second release made later must still be the same bytes.
   sleep 2
   again=$(mktemp -d)
-  if ! bash scripts/package.sh "$again" >/dev/null || ! cmp "$package" "$again/morvit-$version.zip"; then
-    echo "FAIL a second package differs from $package"
+  if bash scripts/package.sh "$again" >/dev/null; then
+    for file in "morvit-$version.zip" "morvit_report-$version-py3-none-any.whl" "morvit-report-$version.tar.gz"; do
+      cmp "dist/$file" "$again/$file" || { echo "FAIL a second $file differs from dist/$file"; status=1; }
+    done
+  else
     status=1
   fi
   rm -rf "$again"

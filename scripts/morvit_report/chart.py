@@ -8,10 +8,20 @@ from .model import TEST_LABELS, ReportError
 
 def chart_bytes(comparison, file_format):
     """The chart as PNG or SVG bytes; the same runs give the same bytes."""
+    figure = chart_figure(comparison)
+    out = io.BytesIO()
+    figure.savefig(out, format=file_format, metadata={"Date": None} if file_format == "svg" else None)
+    figure.clf()
+    return out.getvalue()
+
+
+def chart_figure(comparison):
+    """The chart as a matplotlib figure of its own, drawn by no window (the Agg backend)."""
     try:
         import matplotlib
     except ImportError:
-        raise ReportError("--chart needs matplotlib (Debian package python3-matplotlib)") from None
+        raise ReportError("--chart needs matplotlib: pip install \"morvit-report[chart]\" (on Debian: apt install "
+                          "python3-matplotlib)") from None
     matplotlib.use("Agg")
     matplotlib.rcParams["svg.hashsalt"] = "morvit-report"  # the same runs give the same SVG
     import matplotlib.pyplot as plt
@@ -57,7 +67,5 @@ def chart_bytes(comparison, file_format):
     # Beside the bars, never over them.
     axes.legend(handles=legend, title="Run", loc="upper left", bbox_to_anchor=(1.01, 1))
     figure.tight_layout()
-    out = io.BytesIO()
-    figure.savefig(out, format=file_format, metadata={"Date": None} if file_format == "svg" else None)
-    plt.close(figure)
-    return out.getvalue()
+    plt.close(figure)  # pyplot forgets it; it stays drawable
+    return figure

@@ -1,9 +1,12 @@
 """The command line: reads every run and its sidecar, checks it, writes the files asked for, prints the table."""
 
 import argparse
+import glob
+import io
 import os
 import sys
 
+from . import __version__
 from .chart import chart_bytes
 from .checking import check_run
 from .exporting import csv_text, json_text
@@ -14,6 +17,7 @@ from .rendering import column_names, markdown_table, plain_table
 from .sidecar import read_sidecar, sidecar_path
 from .writing import write_all
 
+PROG = "morvit-report"
 # Exit statuses.
 AGREED, DISAGREED, UNUSABLE = 0, 1, 2
 SHORT_SHA256 = 12  # hex digits: enough to tell files apart in a forum post
@@ -26,7 +30,8 @@ def chart_path(text):
 
 
 def parse_arguments(argv):
-    parser = argparse.ArgumentParser(prog="report", description="Compares saved MORVIT runs.")
+    parser = argparse.ArgumentParser(prog=PROG, description="Compares saved MORVIT runs.")
+    parser.add_argument("--version", action="version", version="%s %s" % (PROG, __version__))
     parser.add_argument("--csv", metavar="PATH", help="write every report line as CSV")
     parser.add_argument("--json", metavar="PATH", help="write everything read from the runs as JSON")
     parser.add_argument("--chart", metavar="PATH.png|PATH.svg", type=chart_path,
@@ -39,16 +44,26 @@ def parse_arguments(argv):
     return parser.parse_args(argv)
 
 
+def in_name_order(names):
+    return sorted(names, key=lambda name: (name.lower(), name))
+
+
 def input_paths(arguments):
-    """The files named, a folder standing for its *.TXT files (either case) in name order."""
+    """The files named, a folder standing for its *.TXT files (either case) in name order but for hidden ones
+    (macOS leaves ._NAME beside each file it copies to a FAT drive), and a pattern with * or ? that names no
+    file for what it matches: Windows' command prompt leaves patterns to the program."""
     paths = []
     for argument in arguments:
-        if os.path.isdir(argument):
-            names = sorted((name for name in os.listdir(argument) if name.lower().endswith(".txt")),
-                           key=lambda name: (name.lower(), name))
-            paths += [os.path.join(argument, name) for name in names]
-        else:
-            paths.append(argument)
+        matches = []
+        if not os.path.exists(argument) and ("*" in argument or "?" in argument):
+            matches = in_name_order(glob.glob(argument))
+        for path in matches or [argument]:
+            if os.path.isdir(path):
+                names = in_name_order(name for name in os.listdir(path)
+                                      if name.lower().endswith(".txt") and not name.startswith("."))
+                paths += [os.path.join(path, name) for name in names]
+            else:
+                paths.append(path)
     return paths
 
 
@@ -61,7 +76,7 @@ def read_entries(arguments):
         try:
             run = read_run(path)
         except ReportError as error:
-            print("report: %s: %s" % (path, error), file=sys.stderr)
+            print("%s: %s: %s" % (PROG, path, error), file=sys.stderr)
             bad = True
             continue
         check_run(run)
@@ -70,12 +85,12 @@ def read_entries(arguments):
             try:
                 sidecars[found] = read_sidecar(found)
             except ReportError as error:
-                print("report: %s" % error, file=sys.stderr)
+                print("%s: %s" % (PROG, error), file=sys.stderr)
                 sidecars[found] = None
                 bad = True
         entries.append(Entry(name=name, path=path, run=run, sidecar=sidecars.get(found)))
     if not paths:
-        print("report: no *.TXT file in %s" % ", ".join(arguments), file=sys.stderr)
+        print("%s: no *.TXT file in %s" % (PROG, ", ".join(arguments)), file=sys.stderr)
         bad = True
     return None if bad else entries
 
@@ -112,7 +127,7 @@ def main(argv):
             outputs.append((args.chart, chart_bytes(comparison, args.chart[-3:].lower())))
         write_all(outputs)
     except ReportError as error:
-        print("report: %s" % error, file=sys.stderr)
+        print("%s: %s" % (PROG, error), file=sys.stderr)
         return UNUSABLE
 
     status = AGREED
@@ -120,9 +135,9 @@ def main(argv):
         for line in entry.run.report_lines:
             if not line.consistent:
                 status = DISAGREED
-                print("report: %s:%d: %s: %s" % (entry.path, line.line, line.label, line.problem), file=sys.stderr)
+                print("%s: %s:%d: %s: %s" % (PROG, entry.path, line.line, line.label, line.problem), file=sys.stderr)
     for note in comparability_notes(comparison):
-        print("report: %s" % note, file=sys.stderr)
+        print("%s: %s" % (PROG, note), file=sys.stderr)
     if args.markdown:
         sys.stdout.write(markdown_table(comparison))
     elif args.bbcode:
@@ -132,11 +147,15 @@ def main(argv):
     return status
 
 
-def run_command(argv):
-    """main, and the exit status also when the reader of the table went away (| head): no traceback, and
-    no second failure at exit."""
+def run_command(argv=None):
+    """main over argv (the command line's arguments by default), and the exit status also when the reader
+    of the table went away (| head): no traceback, and no second failure at exit."""
+    # A console or file in a code page that lacks a character of a name or sidecar gets "?" for it, not a
+    # traceback (Windows' ANSI code page when the table goes to a file).
+    if isinstance(sys.stdout, io.TextIOWrapper):
+        sys.stdout.reconfigure(errors="replace")
     try:
-        status = main(argv)
+        status = main(sys.argv[1:] if argv is None else argv)
         sys.stdout.flush()
     except BrokenPipeError:
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())

@@ -4,7 +4,7 @@ import csv
 import io
 import json
 
-from .grouping import is_cache_resident, is_short, settings_cells, suggested_count
+from .grouping import is_cache_resident, is_short, suggested_count
 from .model import SIDECAR_KEYS
 
 # The group's settings as the table shows them, in the order of grouping.SETTINGS.
@@ -62,7 +62,7 @@ def json_text(comparison):
         files += [file_json(column, entry) for entry in column.entries]
         groups.append({"name": column.name, "machine": column.entries[0].machine(),
                        "files": [entry.name for entry in column.entries],
-                       "settings": dict(zip(SETTING_KEYS, settings_cells(column.entries[0].run))),
+                       "settings": dict(zip(SETTING_KEYS, column.settings)),
                        "tests": [figures_json(figure) for figure in column.figures]})
     differences = [{"setting": setting, "values": [{"value": value, "columns": names} for value, names in values]}
                    for setting, values in comparison.differences]

@@ -62,6 +62,7 @@ class Figures:
 class Column:
     name: str
     entries: List[Entry]
+    settings: List[str]  # as the table shows them, in the order of SETTINGS: each the first run's that tells it
     figures: List[Figures] = field(default_factory=list)
 
 
@@ -77,14 +78,17 @@ def text_or_dash(value):
 
 
 def switches_cell(settings):
+    """"-" only where the run does not tell (it never printed its settings); "none" where it printed none."""
     if settings.info_only:
         return "/I"
+    if settings.qword_routines is None:
+        return "-"
     switches = []
     if settings.wait_after_blit:
         switches.append("/W")
     if settings.qword_routines:
         switches.append("/Q")
-    return " ".join(switches) if switches else "-"
+    return " ".join(switches) if switches else "none"
 
 
 def device_cell(opened):
@@ -153,13 +157,16 @@ def column_figures(entries):
 
 
 def variant_name(machine, cells, differing):
-    """The machine and the settings its other columns differ in: "K6-2 /Q", "K6-2 640x480x8"."""
+    """The machine and the settings its other columns differ in: "K6-2 /Q", "K6-2 640x480x8". A pitch goes
+    with its screen, and only the columns that have switches name them."""
     parts = [machine]
     if {"TestCount", "ReadCount", "BltToSysCount"} & differing:
         parts.append("/".join(cells[SETTINGS.index(name)] for name in ("TestCount", "ReadCount", "BltToSysCount")))
+    if "Screen" in differing:
+        differing = differing - {"Pitch"}
     for name in ("Screen", "Pitch", "Switches", "Device"):
         value = cells[SETTINGS.index(name)]
-        if name in differing and value != "-":
+        if name in differing and value not in ("-", "none"):
             parts.append("pitch " + value if name == "Pitch" else value)
     return " ".join(parts)
 
@@ -173,9 +180,21 @@ def unique(names):
     return out
 
 
+def column_settings(group):
+    cells = [settings_cells(entry.run) for entry in group]
+    return [next((run[i] for run in cells if run[i] != "-"), "-") for i in range(len(SETTINGS))]
+
+
+def tells_less(cells, other):
+    """True when other tells every setting that cells tells, alike, and more."""
+    return cells != other and all(value in ("-", known) for value, known in zip(cells, other))
+
+
 def group_entries(entries):
     """Columns in the order their first run comes: runs of one Machine and the same settings together,
-    runs without a Machine one each."""
+    runs without a Machine one each. A run that ended before telling some setting (a failed Primary.Lock
+    leaves the pitch unknown) joins the one column of its Machine that tells all it told, and more, with
+    the figures it has; where two such columns are, it cannot tell which and stays apart."""
     groups, by_key = [], {}
     for entry in entries:
         machine = entry.machine()
@@ -187,16 +206,28 @@ def group_entries(entries):
             by_key[key] = []
             groups.append(by_key[key])
         by_key[key].append(entry)
+    for (machine, cells), group in by_key.items():
+        fits = [other for (other_machine, other_cells), other in by_key.items()
+                if other_machine == machine and tells_less(cells, other_cells)]
+        if len(fits) == 1:
+            fits[0] += group
+            groups[:] = [other for other in groups if other is not group]
+    order = {id(entry): number for number, entry in enumerate(entries)}
+    for group in groups:
+        group.sort(key=lambda entry: order[id(entry)])
+    groups.sort(key=lambda group: order[id(group[0])])
     names = []
     for group in groups:
         machine = group[0].machine()
         if machine is None:
             names.append(group[0].name)
             continue
-        variants = [tuple(settings_cells(other[0].run)) for other in groups if other[0].machine() == machine]
-        differing = {name for i, name in enumerate(SETTINGS) if len({v[i] for v in variants}) > 1}
-        names.append(variant_name(machine, settings_cells(group[0].run), differing))
-    return [Column(name, group, column_figures(group)) for name, group in zip(unique(names), groups)]
+        variants = [column_settings(other) for other in groups if other[0].machine() == machine]
+        # A run that does not tell a setting differs in it from none.
+        differing = {name for i, name in enumerate(SETTINGS) if len({v[i] for v in variants} - {"-"}) > 1}
+        names.append(variant_name(machine, column_settings(group), differing))
+    return [Column(name, group, column_settings(group), column_figures(group))
+            for name, group in zip(unique(names), groups)]
 
 
 def apply_baseline(columns, baseline):
@@ -223,11 +254,7 @@ def differences(columns):
     for i, setting in enumerate(SETTINGS):
         values = {}
         for column in columns:
-            run = column.entries[0].run
-            value = settings_cells(run)[i]
-            # A run that printed its switches and has none differs from one with /Q: "-" there is a value.
-            if setting == "Switches" and value == "-" and run.settings.qword_routines is not None:
-                value = "none"
+            value = column.settings[i]
             if value != "-":
                 values.setdefault(value, []).append(column.name)
         if len(values) > 1:

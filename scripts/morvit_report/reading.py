@@ -78,20 +78,30 @@ class Cursor:
         return is_open and re.fullmatch(pattern, line) is not None
 
 
-def decode(data):
-    """The text of a file as MORVIT writes it: single bytes in the console's OEM code page (437 taken
-    for granted); a file saved through a Unicode console or editor may begin with a byte-order mark."""
+def text_of(data):
+    """The text of a file as Windows PCs save it: after a byte-order mark in UTF-16 or UTF-8 (Notepad,
+    PowerShell 5's >), else UTF-8 where the bytes are that (PowerShell 7's >, today's editors), else single
+    bytes in the console's OEM code page, 437 taken for granted (MORVIT itself, COMMAND.COM's >, EDIT).
+    UnicodeDecodeError where the bytes after a mark are not its encoding."""
     for mark, encoding in ((b"\xff\xfe", "utf-16-le"), (b"\xef\xbb\xbf", "utf-8")):
         if data.startswith(mark):
-            try:
-                return data[len(mark):].decode(encoding)
-            except UnicodeDecodeError:
-                raise ReportError("binary data, not MORVIT output (undecodable %s)" % encoding) from None
+            return data[len(mark):].decode(encoding)
+    try:
+        return data.decode("utf-8")
+    except UnicodeDecodeError:
+        return data.decode("cp437")
+
+
+def decode(data):
+    """The text of a saved run; control characters other than line ends, outside a UTF-16 file, are binary."""
     control = re.search(rb"[\x00-\x08\x0b\x0c\x0e-\x1f\x7f]", data)
-    if control:
+    if control and not data.startswith(b"\xff\xfe"):
         raise ReportError("binary data, not MORVIT output (byte 0x%02X at offset %d)"
                           % (control.group()[0], control.start()))
-    return data.decode("cp437")
+    try:
+        return text_of(data)
+    except UnicodeDecodeError as error:
+        raise ReportError("binary data, not MORVIT output (undecodable %s)" % error.encoding) from None
 
 
 def read_run(path):

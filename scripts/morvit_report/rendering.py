@@ -3,7 +3,7 @@
 import os
 import re
 
-from .grouping import SETTINGS, comparability_notes, count_name, settings_cells, unique
+from .grouping import SETTINGS, comparability_notes, count_name, unique
 from .model import SIDECAR_KEYS, TEST_LABELS
 
 RATE_HEADING = "Rate (MB/s)"
@@ -91,8 +91,7 @@ def table_model(comparison):
     header = [(key, [sidecar_cell(column, key) for column in columns]) for key in sidecar_keys]
     if any(len(column.entries) > 1 for column in columns):
         header.append(("Runs", [str(len(column.entries)) for column in columns]))
-    cells = [settings_cells(column.entries[0].run) for column in columns]
-    header += [(setting, [column[i] for column in cells]) for i, setting in enumerate(SETTINGS)]
+    header += [(setting, [column.settings[i] for column in columns]) for i, setting in enumerate(SETTINGS)]
     rows = []
     for i, label in enumerate(TEST_LABELS):
         rows.append((label, [figure_cell(column.figures[i], len(column.entries),

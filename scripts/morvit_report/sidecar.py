@@ -1,6 +1,7 @@
 """Reads what a run's PC is: NAME.INF beside NAME.TXT, or PC.INF for every run of its folder without one.
 
-Key=Value lines with CR LF or LF ends, ';' comments and an optional [MORVIT] section line. A key or value the
+Key=Value lines with CR LF or LF ends, ';' comments and an optional [MORVIT] section line, in any encoding a
+saved run may have (Notepad's UTF-8 or UTF-16 with a byte-order mark among them). A key or value the
 reader cannot use is an error naming the file and line: a sidecar exists to make columns comparable, and one
 read half would compare the wrong things quietly.
 """
@@ -9,6 +10,7 @@ import os
 import re
 
 from .model import SIDECAR_KEYS, ReportError, Sidecar
+from .reading import text_of
 
 KEY_NAMES = [key for key, _ in SIDECAR_KEYS]
 FORMS = {key.lower(): (key, form) for key, form in SIDECAR_KEYS}
@@ -41,10 +43,15 @@ def read_sidecar(path):
         raise ReportError("%s: cannot read: %s" % (path, error.strerror or error)) from None
     if len(data) > MAX_SIDECAR:
         raise ReportError("%s: over %d bytes, not a sidecar" % (path, MAX_SIDECAR))
-    return parse_sidecar(path, data.decode("cp437"))
+    return parse_sidecar(path, data)
 
 
-def parse_sidecar(path, text):
+def parse_sidecar(path, data):
+    """The sidecar in data, the bytes of a file in any encoding a run may have."""
+    try:
+        text = text_of(data)
+    except UnicodeDecodeError as error:
+        raise ReportError("%s: not text in %s" % (path, error.encoding)) from None
     sidecar = Sidecar(path=path)
     seen = {}
     for number, line in enumerate(text.replace("\r\n", "\n").split("\n"), 1):
