@@ -59,12 +59,11 @@ def read_record(folder):
     return record.read_text(encoding="latin-1").splitlines() if record.exists() else []
 
 
-def run_double(args, script, exe=DOUBLE, runner_options=(), env=(), stderr=subprocess.DEVNULL):
+def run_double(args, script, exe=DOUBLE, runner_options=()):
     """Runs the program against the double with a script: the result carries the double's record."""
     with tempfile.TemporaryDirectory() as name:
         folder = Path(name)
-        result = run(args, exe, env=dict(double_env(folder, script), **dict(env)), runner_options=runner_options,
-                     stderr=stderr)
+        result = run(args, exe, env=double_env(folder, script), runner_options=runner_options)
         result.record = read_record(folder)
     return result
 

@@ -1,8 +1,6 @@
-"""MORVIT.EXE's calls into the system held to what Windows 95, 98 and ME ask of a caller, which Wine does not: Wine
-takes a null that 9x refuses, a flag it lacks, a Unicode function it only stubs. A run traced by Wine's relay channel
-(+pid,+loaddll,+relay: every call into a system DLL with its arguments and return address) gives every call made from
-the program's image, its own code's and the runtime's, and each is checked against cmake/win9x-rules.txt. The fault
-probe's own scaffolding (its functions that MORVIT.EXE does not have) stands in for the system and is not checked."""
+"""MORVIT.EXE's calls held to what Windows 95, 98 and ME ask of a caller, where Wine takes what they refuse: a relay
+trace (+pid,+loaddll,+relay) gives every call the program's image makes, its own code's and the runtime's, and each
+is checked against cmake/win9x-rules.txt. The fault probe's own functions stand in for the system: not checked."""
 
 import bisect
 import os
@@ -13,7 +11,7 @@ from pathlib import Path
 from harness import RUNNER, double_env, header, keyed, read_record, run
 
 RULES = Path(__file__).resolve().parents[2] / "cmake" / "win9x-rules.txt"
-NM, OBJDUMP, SYMBOLS = os.environ.get("MORVIT_NM"), os.environ.get("MORVIT_OBJDUMP"), os.environ.get("MORVIT_SYMBOLS")
+NM, SYMBOLS = os.environ.get("MORVIT_NM"), os.environ.get("MORVIT_SYMBOLS")
 CALL = re.compile(r"([0-9a-f]{4}):[0-9a-f]{4}:Call [\w.]+\.(\w+)\((.*)\) ret=([0-9a-f]{8})$")
 LOADED = re.compile(r'([0-9a-f]{4}):[0-9a-f]{4}:trace:loaddll:\w+ Loaded L"[^"]*\\\\([^"\\]+)" at ([0-9a-f]{8})')
 # An argument as the relay channel shows it: its value, and a string's text after it.
@@ -37,6 +35,7 @@ class Symbols:
     def __init__(self, path):
         listing = subprocess.run([NM, "-n", "-C", "--defined-only", path], check=True, capture_output=True, text=True)
         rows = [line.split(" ", 2) for line in listing.stdout.splitlines()]
+        self.end = max(int(address, 16) for address, _, _ in rows)  # the image's last symbol, past all its code
         rows = [(int(address, 16), name) for address, kind, name in rows if kind in "tT"]
         self.addresses = [address for address, _ in rows]
         self.names = [name for _, name in rows]
@@ -45,19 +44,14 @@ class Symbols:
         return self.names[bisect.bisect_right(self.addresses, address) - 1]
 
 
-def image_size(path):
-    dump = subprocess.run([OBJDUMP, "-p", path], check=True, capture_output=True, text=True)
-    return int(re.search(r"^SizeOfImage\s+([0-9a-f]+)$", dump.stdout, re.M).group(1), 16)
-
-
 def breaches(trace, program, symbols, skipped, rules):
     """The calls the traced program's image made, and each breach of a rule, as a sentence."""
     pid, base = next((match.group(1), int(match.group(3), 16)) for match in map(LOADED.match, trace)
                      if match and match.group(2).lower() == os.path.basename(program).lower())
-    end, checked, found = base + image_size(program), 0, []
+    checked, found = 0, []
     for call in filter(None, map(CALL.match, trace)):
         caller_address = int(call.group(4), 16)
-        if call.group(1) != pid or not base <= caller_address < end:
+        if call.group(1) != pid or not base <= caller_address < symbols.end:
             continue
         caller = symbols.function_at(caller_address)
         if caller in skipped:
@@ -99,8 +93,7 @@ TRACED = {"MORVIT_WINEDEBUG": "+pid,+loaddll,+relay"}
 
 
 def traced_run(folder, program, args, script, options):
-    """Runs a program with the relay trace on, against the double when a script is given: its result (the double's
-    record with it) and the trace's lines."""
+    """Runs a program traced, against the double when a script is given: its result, with the record, and the trace."""
     trace = folder / "trace"
     env = dict(double_env(folder, "" if script == KEY else script), **TRACED) if script is not None else TRACED
     if script == KEY:
