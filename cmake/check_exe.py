@@ -23,9 +23,9 @@ dump = subprocess.run([objdump, "-p", exe], check=True, capture_output=True, tex
 
 
 def symbols(nm, path):
-    """Address -> name of the twin's symbols."""
+    """Name -> address of the twin's symbols (several names may share an address)."""
     listing = subprocess.run([nm, path], check=True, capture_output=True, text=True).stdout
-    return {int(row[0], 16): row[2] for row in map(str.split, listing.splitlines()) if len(row) == 3}
+    return {row[2]: int(row[0], 16) for row in map(str.split, listing.splitlines()) if len(row) == 3}
 
 
 # The Windows 9x loader: it maps an image only at its preferred base (an exe is never relocated), section by
@@ -85,13 +85,13 @@ def pe_problems(image, names):
         at = to_offset(struct.unpack_from("<I", image, to_offset(tls) + 12)[0] - image_base)
         callbacks = []
         while struct.unpack_from("<I", image, at)[0]:
-            address = struct.unpack_from("<I", image, at)[0]
-            callbacks.append(names.get(address, "%08X" % address))
+            callbacks.append(struct.unpack_from("<I", image, at)[0])
             at += 4
-        if callbacks != RUNTIME_TLS_CALLBACKS:
-            found.append("TLS callbacks %s, not the runtime's own %s" % (callbacks, RUNTIME_TLS_CALLBACKS))
-    pseudo = {name: address for address, name in names.items() if "RUNTIME_PSEUDO_RELOC_LIST" in name}
-    if pseudo.get("___RUNTIME_PSEUDO_RELOC_LIST__") != pseudo.get("___RUNTIME_PSEUDO_RELOC_LIST_END__"):
+        if callbacks != [names.get(name) for name in RUNTIME_TLS_CALLBACKS]:
+            named = [sorted(name for name, address in names.items() if address == callback) for callback in callbacks]
+            found.append("TLS callbacks %s, not the runtime's own %s" % (named, RUNTIME_TLS_CALLBACKS))
+    start, end = (names.get("___RUNTIME_PSEUDO_RELOC_LIST%s__" % part) for part in ("", "_END"))
+    if start is None or start != end:
         found.append("pseudo-relocations: data imported without __declspec(dllimport), patched at start")
     return found
 

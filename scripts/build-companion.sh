@@ -9,13 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 out=${1:-dist}
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  if ! SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null); then
-    echo "build-companion.sh: not a git checkout: set SOURCE_DATE_EPOCH to the release's time" >&2
-    exit 1
-  fi
-fi
-export SOURCE_DATE_EPOCH
+# shellcheck source=scripts/release-time.sh
+. scripts/release-time.sh
+release_time build-companion.sh
 mkdir -p "$out"
 # Debian's interpreter, whose packages the build tools are: another python3 first on the PATH lacks them.
 if ! log=$(/usr/bin/python3 -m build --no-isolation --outdir "$out" scripts 2>&1); then

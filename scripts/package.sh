@@ -28,13 +28,9 @@ elif ! cmake --build --preset win32 --target morvit -- -n | grep -q 'no work to 
   exit 1
 fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' build/win32/CMakeCache.txt)
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  if ! SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null); then
-    echo "package.sh: not a git checkout: set SOURCE_DATE_EPOCH to the release's time" >&2
-    exit 1
-  fi
-fi
-export SOURCE_DATE_EPOCH
+# shellcheck source=scripts/release-time.sh
+. scripts/release-time.sh
+release_time package.sh
 mkdir -p "$out"
 
 # Built apart, so that a wheel of another version left in the folder cannot pass for this one.
