@@ -45,25 +45,28 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml,w
 
 xvfb_pid=
 wine_started=
-# Wine's processes of this prefix: their command lines name a Windows program, and they have the prefix.
+# Wine's processes of this prefix, by number: their command lines name a Windows program, and they have the prefix.
 # shellcheck disable=SC2317 # called by cleanup below
-prefix_processes_left() {
+prefix_processes() {
   local pid
   for pid in $(pgrep -i -f '\.exe'); do
     [ "$pid" = $$ ] && continue
-    grep -qzx "WINEPREFIX=$prefix" "/proc/$pid/environ" 2>/dev/null && return 0
+    grep -qzx "WINEPREFIX=$prefix" "/proc/$pid/environ" 2>/dev/null && echo "$pid"
   done
-  return 1
 }
 # shellcheck disable=SC2317 # called by the trap below
 cleanup() {
   if [ -n "$xvfb_pid" ] || [ -n "$wine_started" ]; then
-    # Wine's desktop process stays bound to this screen: end the prefix's processes with it. They end some
-    # moments after their server; a screen that goes first leaves one saying "X connection to :N broken" on
-    # the terminal. So the screen waits (5 s at most) until no process of the prefix is left.
+    # Wine's desktop process stays bound to this screen: end the prefix's processes with it. Most end some moments
+    # after their server; one still bound to the screen when it goes says "X connection to :N broken" on the
+    # terminal. So the screen goes last: after a second the processes left are killed, and it waits for them.
     wineserver -k 2>/dev/null
-    for _ in $(seq 1 100); do
-      prefix_processes_left || break
+    local left
+    for tick in $(seq 1 40); do
+      left=$(prefix_processes)
+      [ -z "$left" ] && break
+      # shellcheck disable=SC2086 # one number a word
+      [ "$tick" = 20 ] && kill -KILL $left 2>/dev/null
       sleep 0.05
     done
   fi
