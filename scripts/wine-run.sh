@@ -56,6 +56,10 @@ prefix_processes() {
 }
 # shellcheck disable=SC2317 # called by the trap below
 cleanup() {
+  # A Ctrl+C on the terminal reaches every process of its group: one pressed as the program ends would otherwise
+  # end the commands below halfway (wineserver -k among them, the prefix's processes then left running). Ignored
+  # here, it is ignored by them too.
+  trap '' INT TERM
   if [ -n "$xvfb_pid" ] || [ -n "$wine_started" ]; then
     # Wine's desktop process stays bound to this screen: end the prefix's processes with it. Most end some moments
     # after their server; one still bound to the screen when it goes says "X connection to :N broken" on the
@@ -65,8 +69,11 @@ cleanup() {
     for tick in $(seq 1 40); do
       left=$(prefix_processes)
       [ -z "$left" ] && break
-      # shellcheck disable=SC2086 # one number a word
-      [ "$tick" = 20 ] && kill -KILL $left 2>/dev/null
+      if [ "$tick" = 20 ]; then
+        echo "wine-run.sh: Wine's processes were still running a second after their server was ended: killed" >&2
+        # shellcheck disable=SC2086 # one number a word
+        kill -KILL $left 2>/dev/null
+      fi
       sleep 0.05
     done
   fi
