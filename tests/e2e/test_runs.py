@@ -266,6 +266,7 @@ def comparable(text):
 # What Wine, X and the runner print on the terminal when something beside the program's own output went wrong.
 WINE_SAID = [(rb"wine: Unhandled [^\n]*", "a fault of a Wine process that nothing handled, and its debugger"),
              (rb"X connection to \S+ broken[^\n]*", "a Wine process lost its X server while it still ran"),
+             (rb"wine-run\.sh: line [0-9]+: +[0-9]+ [^\n]*", "bash saw the program's process die of a signal"),
              (rb"wine-run\.sh: [^\n]*", "the runner could not start or end Wine and its screen cleanly")]
 
 
