@@ -65,7 +65,7 @@ cleanup() {
     # after their server; one still bound to the screen when it goes says "X connection to :N broken" on the
     # terminal. So the screen goes last: after a second the processes left are killed, and it waits for them.
     wineserver -k 2>/dev/null
-    local left
+    local left tick
     for tick in $(seq 1 40); do
       left=$(prefix_processes)
       [ -z "$left" ] && break
