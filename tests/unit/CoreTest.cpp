@@ -15,10 +15,7 @@ using Words = std::vector<std::string>;
 TEST(CommandLine, Splitting) {
   const std::pair<const char*, Words> cases[] = {
       {"", {}},
-      {"  a\tb\x01"
-       "c\x1f"
-       "d  ",
-       {"a", "b", "c", "d"}},
+      {"  a\tb\001c\037d  ", {"a", "b", "c", "d"}},
       {"\"Z:\\dir with space\\MORVIT.EXE\" 5", {"Z:\\dir with space\\MORVIT.EXE", "5"}},
       {"a\"b c\"d e", {"ab cd", "e"}},
       {"p \"\" q", {"p", "q"}},
