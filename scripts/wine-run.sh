@@ -135,7 +135,9 @@ fi
 wineserver -p10
 wineboot >/dev/null 2>&1
 
-# Ctrl+C in a terminal reaches the program through Wine's console; its exit status is passed on.
+# Ctrl+C in a terminal reaches the program through Wine's console; its exit status is passed on. A key that
+# comes as the program's process ends can kill that process with SIGSEGV (bash then says "Segmentation fault"):
+# Wine 8's SIGINT handler starts a thread even in a process whose end has begun. The program's text is whole.
 trap : INT
 wine "$@" 8>&-
 exit $?
